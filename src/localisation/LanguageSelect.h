@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A window as the caption translation sees it: a named component with a caption, a kind
+// and the components it owns. The Qt windows implement it over their widgets and actions;
+// tests implement it with plain objects.
+class CaptionComponent
+{
+public:
+    enum Kind { MenuItem, CheckBox, Panel, TabSheet, Label, Form, Other };
+
+    virtual ~CaptionComponent() = default;
+    virtual QString name() const = 0;
+    virtual QString caption() const = 0;
+    virtual void setCaptionText(const QString &text) = 0;
+    virtual Kind kind() const = 0;
+    virtual QList<CaptionComponent *> ownedComponents() const = 0; // in ownership order
+};
+
+// The translation service: resolves translation keys against the language files in the
+// program's "lang" directory, picks the fall-back language from the user's locale and
+// remembers the language chosen last under "UserLang".
+class LanguageSelect
+{
+public:
+    // registryPath: the settings key, e.g. "\software\Kellerbrand\Torvane" (under the
+    // current user's root; the root key of the original platform is implied).
+    explicit LanguageSelect(const QString &cregistryPath = QStringLiteral("\\software\\Kellerbrand\\Torvane"));
+
+    // Directory that holds the language files; defaults to "<program dir>/lang".
+    void setLangDir(const QString &dir);
+    QString langDir() const { return m_langDir; }
+
+    bool initLangs();
+    QString mapUserDefaultLang();
+    bool readDefaultLang();
+    bool readFile(const QString &lang);
+    QString translate(const QString &key) const;
+    QString translateBlock(const QString &startKey) const;
+    QStringList translateToList(const QString &startKey) const;
+    void initCaptions(CaptionComponent *component, const QString &lang);
+    void setLanguages(const QStringList &langs) { Flanguages = langs; }
+    void setLocales(const QStringList &locale) { Flocales = locale; }
+    static QString expandLineBreaks(const QString &text);
+    void setCaption(CaptionComponent *component, const QString &text);
+
+    QString defaultLangStr = QStringLiteral("english");
+    QStringList defaultLang;
+    QStringList defaultKeys;
+    QStringList currentLang;
+    QStringList currentKeys;
+    QStringList Flanguages;
+    QStringList Flocales;
+    QString registryPath;
+
+private:
+    QString m_langDir;
+};

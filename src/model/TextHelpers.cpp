@@ -1,0 +1,177 @@
+#include "model/TextHelpers.h"
+
+#include "model/GeneralError.h"
+
+QString ExtractField(const QString &text, QChar separator, int n)
+{
+    if (n < 1)
+        return {};
+    qsizetype start = 0;
+    for (int field = 1; field < n; ++field) {
+        const qsizetype sep = text.indexOf(separator, start);
+        if (sep < 0)
+            return {};
+        start = sep + 1;
+    }
+    const qsizetype end = text.indexOf(separator, start);
+    return end < 0 ? text.mid(start) : text.mid(start, end - start);
+}
+
+int CountChar(const QString &text, QChar c)
+{
+    return static_cast<int>(text.count(c));
+}
+
+QString StripBlanks(const QString &text)
+{
+    QString out = text;
+    out.remove(u' ');
+    return out;
+}
+
+void ReplaceChar(QString &text, QChar find, QChar replacement)
+{
+    text.replace(find, replacement);
+}
+
+bool ContainsText(const QString &text, const QString &part)
+{
+    return text.contains(part, Qt::CaseSensitive);
+}
+
+int HexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    throw TorvaneError(QStringLiteral("Invalid hex str containing ") + c);
+}
+
+uint32_t HexStrToInt(const QString &text)
+{
+    QStringView s(text);
+    if (!s.isEmpty() && s[0] == u'$')
+        s = s.mid(1);
+    if (s.size() >= 2 && s[0] == u'0' && (s[1] == u'x' || s[1] == u'X'))
+        s = s.mid(2);
+    uint32_t value = 0;
+    for (QChar c : s)
+        value = value * 16u + static_cast<uint32_t>(HexDigitValue(c));
+    return value;
+}
+
+uint32_t BinStrToInt(const QString &text)
+{
+    QStringView s(text);
+    if (s.size() >= 2 && s[1].toUpper() == u'B')
+        s = s.mid(2);
+    uint32_t value = 0;
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const qsizetype distance = n - 1 - i;
+        if (s[i] == u'1' && distance < 32)
+            value |= (1u << distance);
+    }
+    return value;
+}
+
+namespace {
+int lenientDigit(QChar c)
+{
+    const unsigned u = c.unicode() & 0xFFu;
+    if (u >= '0' && u <= '9')
+        return int(u - '0');
+    if (u >= 'A' && u <= 'F')
+        return int(u - 'A' + 10);
+    if (u >= 'a' && u <= 'f')
+        return int(u - 'a' + 10);
+    return 0;
+}
+} // namespace
+
+uint8_t HexPairToByte(QChar high, QChar low)
+{
+    return static_cast<uint8_t>((lenientDigit(high) * 16 + lenientDigit(low)) & 0xFF);
+}
+
+uint8_t HexTextToByte(const QString &text)
+{
+    if (text.isEmpty())
+        return 0;
+    return HexPairToByte(text[0], text.size() > 1 ? text[1] : QChar(u'0'));
+}
+
+QString ByteToHexChars(uint8_t b)
+{
+    static const char digits[] = "0123456789abcdef";
+    QString s(2, QChar(u'0'));
+    s[0] = QChar(digits[b >> 4]);
+    s[1] = QChar(digits[b & 0xF]);
+    return s;
+}
+
+QString ByteToHexText(uint8_t b)
+{
+    return ByteToHexChars(b);
+}
+
+QString IntToBinStr(uint32_t value, uint8_t bitCount)
+{
+    if (bitCount < 1 || bitCount > 32)
+        throw TorvaneError(QStringLiteral("IntToBinStr: falsche Bitzahl"));
+    QString s;
+    s.reserve(bitCount);
+    for (int bit = bitCount - 1; bit >= 0; --bit)
+        s.append((value >> bit) & 1u ? u'1' : u'0');
+    return s;
+}
+
+int64_t DecStrToInt64(const QString &text)
+{
+    if (text.isEmpty())
+        return kInvalidInt64;
+    bool negative = false;
+    uint64_t value = 0; // unsigned so that overflow wraps instead of being undefined
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (i == 0 && c == u'-') {
+            negative = true;
+            continue;
+        }
+        if (c < u'0' || c > u'9')
+            return kInvalidInt64;
+        value = value * 10u + static_cast<uint64_t>(c.unicode() - u'0');
+    }
+    const auto result = static_cast<int64_t>(value);
+    return negative ? static_cast<int64_t>(0u - value) : result;
+}
+
+QString BoolToText(bool b)
+{
+    return b ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+int StrToInt(const QString &text)
+{
+    bool ok = false;
+    const QString t = text.trimmed();
+    int v = 0;
+    if (t.startsWith(u'$'))
+        v = static_cast<int>(t.mid(1).toUInt(&ok, 16));
+    else if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        v = static_cast<int>(t.mid(2).toUInt(&ok, 16));
+    else
+        v = t.toInt(&ok, 10);
+    if (!ok)
+        throw TorvaneError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return v;
+}
+
+QString IntToHex(uint32_t value, int digits)
+{
+    return QStringLiteral("%1").arg(value, digits, 16, QChar(u'0')).toUpper();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <cstdint>
+
+// Field splitting and number conversions that the description-file formats are defined in.
+// Positions and field numbers count from 1.
+
+// Field n of text cut at every separator; empty for n < 1 or beyond the last field.
+QString ExtractField(const QString &text, QChar separator, int n);
+int CountChar(const QString &text, QChar c);
+QString StripBlanks(const QString &text);               // removes code 32 only
+void ReplaceChar(QString &text, QChar find, QChar replacement);
+bool ContainsText(const QString &text, const QString &part); // case-sensitive
+
+int HexDigitValue(QChar c);                              // raises "Invalid hex str containing <c>"
+uint32_t HexStrToInt(const QString &text);               // "$", "0x" prefixes; raises on a non-hex character
+uint32_t BinStrToInt(const QString &text);               // optional "0b" prefix; non-"1" counts as 0
+uint8_t HexPairToByte(QChar high, QChar low);            // non-hex characters count as 0
+uint8_t HexTextToByte(const QString &text);              // from the first two characters
+QString ByteToHexChars(uint8_t b);                       // lower case, high nibble first
+QString ByteToHexText(uint8_t b);                        // same as ByteToHexChars
+QString IntToBinStr(uint32_t value, uint8_t bitCount);   // raises "IntToBinStr: falsche Bitzahl"
+
+constexpr int64_t kInvalidInt64 = INT64_MIN;             // the marker of DecStrToInt64
+int64_t DecStrToInt64(const QString &text);
+
+QString BoolToText(bool b);                              // "yes" / "no"
+
+// Decimal integer as the description formats read it (surrounding blanks allowed); raises
+// "'<text>' is not a valid integer value" otherwise, like the standard conversion.
+int StrToInt(const QString &text);
+// Upper-case hexadecimal with at least `digits` digits.
+QString IntToHex(uint32_t value, int digits);

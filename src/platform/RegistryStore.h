@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The per-user settings store, shaped like the current-user branch of a registry: keys with
+// typed values (string, 32-bit integer, binary). On Linux it is one text file in the registry
+// export syntax, written atomically and under a lock so two running copies never corrupt it.
+// Key paths use "\" as separator ("\software\Kellerbrand\Torvane\Serial"); key and value
+// names compare without regard to letter case.
+class RegistryStore
+{
+public:
+    enum class ValueType { None, String, DWord, Binary };
+
+    explicit RegistryStore(const QString &filePath);
+
+    // The store of this user: <config dir>/Kellerbrand/Torvane/registry.reg, where the config
+    // dir is $XDG_CONFIG_HOME or ~/.config. Re-evaluated on every call (tests move it).
+    static RegistryStore user();
+    static QString userFilePath();
+
+    QString filePath() const { return m_filePath; }
+
+    bool keyExists(const QString &key) const;
+    bool createKey(const QString &key);
+    bool deleteKey(const QString &key);           // with its values and subkeys
+    QStringList valueNames(const QString &key) const;
+    QStringList subKeys(const QString &key) const; // direct subkeys
+
+    bool valueExists(const QString &key, const QString &name) const;
+    ValueType valueType(const QString &key, const QString &name) const;
+    bool deleteValue(const QString &key, const QString &name);
+
+    std::optional<QString> readString(const QString &key, const QString &name) const;
+    std::optional<quint32> readDWord(const QString &key, const QString &name) const;
+    std::optional<QByteArray> readBinary(const QString &key, const QString &name) const;
+    bool writeString(const QString &key, const QString &name, const QString &value);   // creates the key
+    bool writeDWord(const QString &key, const QString &name, quint32 value);
+    bool writeBinary(const QString &key, const QString &name, const QByteArray &value);
+
+    // Why the last write failed, or why the file was read as empty (damaged content).
+    QString lastError() const { return m_lastError; }
+
+private:
+    QString m_filePath;
+    mutable QString m_lastError;
+};

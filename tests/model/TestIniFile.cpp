@@ -1,0 +1,111 @@
+#include "model/IniFile.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+class TestIniFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readingRules()
+    {
+        IniFile ini;
+        ini.parse("  ; comment\r\n"
+                  "orphan=before any section\r\n"
+                  "[ Names ]\r\n"
+                  "  0x1F =  Alpha Gateway  \r\n"
+                  "\r\n"
+                  "a=b=c\r\n"
+                  "just a line\r\n"
+                  "0x1f=second of same key\n"
+                  "[names]\n"
+                  "0x20=ignored, second section of one name\n"
+                  "[Other]\n"
+                  "k=v\n");
+        QVERIFY(ini.sectionExists("NAMES"));
+        QCOMPARE(ini.sectionNames(), QStringList({"Names", "Other"}));
+        QCOMPARE(ini.readString("names", "0X1F"), QString("Alpha Gateway"));
+        QCOMPARE(ini.readString("Names", "a"), QString("b=c"));
+        QCOMPARE(ini.readString("Names", "0x20", "none"), QString("none"));
+        QCOMPARE(ini.sectionLines("Names"),
+                 QStringList({"0x1F=Alpha Gateway", "a=b=c", "just a line", "0x1f=second of same key"}));
+        const auto *entries = ini.entries("Names");
+        QVERIFY(entries);
+        QCOMPARE(entries->at(2).key, QString());
+        QCOMPARE(entries->at(2).value, QString("just a line"));
+        QVERIFY(!ini.sectionExists("Missing"));
+        QVERIFY(ini.sectionLines("Missing").isEmpty());
+        QVERIFY(!ini.valueExists("Other", "x"));
+        QVERIFY(ini.valueExists("OTHER", "K"));
+    }
+
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString text = QStringLiteral("[s]\nk=Gr\u00e4\u00dfe\u20ac\n");
+        QByteArray utf16le("\xFF\xFE", 2);
+        for (QChar c : text)
+            utf16le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        QByteArray utf16be("\xFE\xFF", 2);
+        for (QChar c : text)
+            utf16be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+        QTest::newRow("utf8") << text.toUtf8();
+        QTest::newRow("utf8 bom") << QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+        QTest::newRow("utf16le bom") << utf16le;
+        QTest::newRow("utf16be bom") << utf16be;
+        QTest::newRow("cp1252") << QByteArray("[s]\r\nk=Gr\xE4\xDF" "e\x80\r\n");
+    }
+    void encodings()
+    {
+        QFETCH(QByteArray, bytes);
+        IniFile ini;
+        ini.parse(bytes);
+        QCOMPARE(ini.readString("s", "k"), QStringLiteral("Gr\u00e4\u00dfe\u20ac"));
+    }
+
+    void lineEnds()
+    {
+        IniFile ini;
+        ini.parse("[s]\ra=1\rb=2\r\n\nc=3");
+        QCOMPARE(ini.sectionLines("s"), QStringList({"a=1", "b=2", "c=3"}));
+    }
+
+    void missingFileReadsEmpty()
+    {
+        IniFile ini;
+        QVERIFY(!ini.load(QStringLiteral("/nonexistent/file.tcf")));
+        QVERIFY(ini.sectionNames().isEmpty());
+    }
+
+    void longLinesAndGarbage()
+    {
+        IniFile ini;
+        QByteArray big = "[s]\nk=" + QByteArray(100000, 'x') + "\n[" + QByteArray(100000, 'y');
+        ini.parse(big);
+        QCOMPARE(ini.readString("s", "k").size(), 100000);
+        QCOMPARE(ini.sectionNames().size(), 1);
+
+        // Random bytes, including NULs and lone brackets: never a crash, always a consistent object.
+        QRandomGenerator rng(12345);
+        for (int round = 0; round < 300; ++round) {
+            QByteArray junk(int(rng.bounded(4000)), Qt::Uninitialized);
+            for (char &c : junk) {
+                const quint32 r = rng.bounded(100u);
+                c = r < 10 ? '[' : r < 20 ? ']' : r < 30 ? '=' : r < 40 ? '\n' : r < 45 ? '\r' : char(rng.bounded(256u));
+            }
+            IniFile junkIni;
+            junkIni.parse(junk);
+            for (const QString &name : junkIni.sectionNames()) {
+                QVERIFY(junkIni.sectionExists(name));
+                const auto *entries = junkIni.entries(name);
+                QVERIFY(entries);
+                for (const auto &e : *entries)
+                    if (e.hasEquals)
+                        QVERIFY(junkIni.valueExists(name, e.key));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "TestIniFile.moc"
