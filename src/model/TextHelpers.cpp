@@ -2,6 +2,8 @@
 
 #include "model/GeneralError.h"
 
+#include <QRegularExpression>
+
 QString ExtractField(const QString &text, QChar separator, int n)
 {
     if (n < 1)
@@ -174,4 +176,66 @@ int StrToInt(const QString &text)
 QString IntToHex(uint32_t value, int digits)
 {
     return QStringLiteral("%1").arg(value, digits, 16, QChar(u'0')).toUpper();
+}
+
+QString FormatText(const QString &format, const QVariantList &args)
+{
+    static const QRegularExpression qtStyle(QStringLiteral("%[1-9]"));
+    if (format.contains(qtStyle)) {
+        QString out = format;
+        for (const QVariant &a : args)
+            out = out.arg(a.toString());
+        return out;
+    }
+    QString out;
+    out.reserve(format.size() + 16);
+    int next = 0;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c != u'%' || i + 1 >= format.size()) {
+            out += c;
+            continue;
+        }
+        if (format[i + 1] == u'%') {
+            out += u'%';
+            ++i;
+            continue;
+        }
+        qsizetype j = i + 1;
+        bool leftAlign = false, zeroPad = false;
+        while (j < format.size() && (format[j] == u'-' || format[j] == u'0')) {
+            (format[j] == u'-' ? leftAlign : zeroPad) = true;
+            ++j;
+        }
+        int width = 0;
+        while (j < format.size() && format[j].isDigit())
+            width = width * 10 + format[j++].digitValue();
+        int precision = -1;
+        if (j < format.size() && format[j] == u'.') {
+            precision = 0;
+            ++j;
+            while (j < format.size() && format[j].isDigit())
+                precision = precision * 10 + format[j++].digitValue();
+        }
+        if (j >= format.size() || QStringLiteral("sdiuxX").indexOf(format[j]) < 0 || next >= args.size()) {
+            out += c; // not a conversion we fill: keep it as written
+            continue;
+        }
+        const QVariant &a = args[next++];
+        QString piece;
+        switch (format[j].unicode()) {
+        case u's': piece = a.toString(); break;
+        case u'd': case u'i': piece = QString::number(a.toLongLong()); break;
+        case u'u': piece = QString::number(a.toULongLong()); break;
+        case u'x': piece = QString::number(a.toULongLong(), 16); break;
+        case u'X': piece = QString::number(a.toULongLong(), 16).toUpper(); break;
+        }
+        if (precision >= 0 && format[j] != u's' && piece.size() < precision)
+            piece = QString(precision - piece.size(), u'0') + piece;
+        if (piece.size() < width)
+            piece = leftAlign ? piece.leftJustified(width) : piece.rightJustified(width, zeroPad ? u'0' : u' ');
+        out += piece;
+        i = j;
+    }
+    return out;
 }

@@ -33,3 +33,10 @@ QString BoolToText(bool b);                              // "yes" / "no"
 int StrToInt(const QString &text);
 // Upper-case hexadecimal with at least `digits` digits.
 QString IntToHex(uint32_t value, int digits);
+
+#include <QVariantList>
+// Fills a message text with arguments. Texts from the language files use printf-style
+// conversions (%s, %d, %u, %x, %X, with optional flags, width and precision, %% for "%");
+// a text with Qt-style %1, %2 ... is filled with QString::arg. Missing arguments leave the
+// conversion as written; surplus arguments are ignored.
+QString FormatText(const QString &format, const QVariantList &args);

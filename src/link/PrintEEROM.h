@@ -1,0 +1,10 @@
+#pragma once
+
+#include "link/DownloadEEROM.h"
+
+// Printing of the parameter list.
+class TPrintEEROM : public TDownloadEEROM
+{
+public:
+    TPrintEEROM() = default;
+};
