@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -40,6 +41,56 @@ public:
     bool writeString(const QString &key, const QString &name, const QString &value);   // creates the key
     bool writeDWord(const QString &key, const QString &name, quint32 value);
     bool writeBinary(const QString &key, const QString &name, const QByteArray &value);
+
+    // Several changes under one lock and one replacement of the file: a write costs a lock
+    // and a flush to disk (~20 ms), so whoever stores many values at once (the settings
+    // dialog) collects them here. Applied in the order given; deleting what is not there is
+    // no error in a batch.
+    class Batch
+    {
+    public:
+        void createKey(const QString &key) { add(Op::CreateKey, key); }
+        void deleteKey(const QString &key) { add(Op::DeleteKey, key); }
+        void deleteValue(const QString &key, const QString &name) { add(Op::DeleteValue, key, name); }
+        void writeString(const QString &key, const QString &name, const QString &value)
+        {
+            add(Op::Write, key, name, ValueType::String).text = value;
+        }
+        void writeDWord(const QString &key, const QString &name, quint32 value)
+        {
+            add(Op::Write, key, name, ValueType::DWord).dword = value;
+        }
+        void writeBinary(const QString &key, const QString &name, const QByteArray &value)
+        {
+            add(Op::Write, key, name, ValueType::Binary).bytes = value;
+        }
+        bool isEmpty() const { return m_ops.isEmpty(); }
+
+    private:
+        friend class RegistryStore;
+        struct Op {
+            enum Kind { CreateKey, DeleteKey, DeleteValue, Write } kind = Write;
+            QString key;
+            QString name;
+            ValueType type = ValueType::None;
+            QString text;
+            quint32 dword = 0;
+            QByteArray bytes;
+        };
+        Op &add(Op::Kind kind, const QString &key, const QString &name = QString(),
+                ValueType type = ValueType::None)
+        {
+            Op &op = m_ops.emplace_back();
+            op.kind = kind;
+            op.key = key;
+            op.name = name;
+            op.type = type;
+            return op;
+        }
+        QList<Op> m_ops;
+    };
+    // All or nothing: when one change is not acceptable (see lastError), none is written.
+    bool apply(const Batch &batch);
 
     // Why the last write failed, or why the file was read as empty (damaged content).
     QString lastError() const { return m_lastError; }

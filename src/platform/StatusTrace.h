@@ -40,6 +40,8 @@ signals:
     void lineAppended(const QString &line);
     void firstLineRemoved();
     void cleared();
+    // scrollToEnd ran: the window puts its caret on the last line.
+    void scrolledToEnd();
 
 private:
     StatusTrace() = default;
