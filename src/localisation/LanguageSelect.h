@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -32,7 +33,7 @@ public:
 
     // Directory that holds the language files; defaults to "<program dir>/lang".
     void setLangDir(const QString &dir);
-    QString langDir() const { return m_langDir; }
+    QString langDir() const;
 
     bool initLangs();
     QString mapUserDefaultLang();
@@ -57,5 +58,25 @@ public:
     QString registryPath;
 
 private:
+    // Case-insensitive index of the first entry of each key of one table, so that a look-up
+    // costs one hash probe instead of a scan over ~1000 keys. It keeps a shallow copy of the
+    // key list it was built from: the lists are public, and any change to them detaches them
+    // from that copy, which makes the index rebuild itself on the next look-up.
+    struct KeyIndex {
+        QStringList builtFrom;
+        QHash<QString, qsizetype> first;
+        void rebuild(const QStringList &keys);
+        qsizetype find(const QStringList &keys, const QString &key);
+    };
+
+    QString fileOf(const QString &lang, qsizetype index) const;
+    static bool loadTable(const QString &path, QStringList &keys, QStringList &values);
+    static QString lookUp(KeyIndex &index, const QStringList &keys, const QStringList &values,
+                          const QString &key, bool *found);
+    const QStringList &blockKeys() const;
+    const QStringList &blockValues() const;
+
     QString m_langDir;
+    mutable KeyIndex m_currentIndex;
+    mutable KeyIndex m_defaultIndex;
 };
