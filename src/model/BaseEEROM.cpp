@@ -131,7 +131,7 @@ void TBaseEEROM::laden()
     }
 }
 
-void TBaseEEROM::openfile(const QString &filename)
+void TBaseEEROM::ReadImageFile(const QString &filename)
 {
     FFileName = filename;
     QFile f(filename);
@@ -147,6 +147,11 @@ void TBaseEEROM::openfile(const QString &filename)
         throw TorvaneError(QStringLiteral("Cannot read file \"%1\". %2").arg(filename, f.errorString()));
     WriteAt(0, bytes);
     FUseSize = static_cast<int32_t>(bytes.size());
+}
+
+void TBaseEEROM::openfile(const QString &filename)
+{
+    ReadImageFile(filename);
     laden();
 }
 

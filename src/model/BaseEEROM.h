@@ -32,6 +32,9 @@ public:
     void laden();
     QString ResolveSection();
     void openfile(const QString &filename);
+    // The first step of openfile: FileName, then the file's bytes from offset 0 and UseSize,
+    // without binding. Raises before changing anything but FileName.
+    void ReadImageFile(const QString &filename);
     void SaveFile();
     void UpdateChecksum();
     // The checksum the header bytes should hold for the current bytes.

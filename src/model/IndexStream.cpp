@@ -148,9 +148,17 @@ void TIndexStream::LoadFromfile(const QString &FileName)
     FUseSize = static_cast<int32_t>(bytes.size());
 }
 
+void TIndexStream::SetSize(qsizetype size)
+{
+    const qsizetype old = m_buffer.size();
+    m_buffer.resize(size);
+    if (size > old)
+        std::fill(m_buffer.begin() + old, m_buffer.end(), '\0');
+}
+
 void TIndexStream::WriteAt(qsizetype offset, const QByteArray &bytes)
 {
     if (offset + bytes.size() > m_buffer.size())
-        m_buffer.resize(offset + bytes.size());
+        SetSize(offset + bytes.size());
     std::copy(bytes.cbegin(), bytes.cend(), m_buffer.begin() + offset);
 }

@@ -35,7 +35,8 @@ public:
 
     // The stream operations the image needs.
     qsizetype Size() const { return m_buffer.size(); }
-    void SetSize(qsizetype size) { m_buffer.resize(size); }
+    // New bytes are zero: a fresh image must not show whatever the allocator left there.
+    void SetSize(qsizetype size);
     const QByteArray &Buffer() const { return m_buffer; }
     void Assign(const QByteArray &bytes) { m_buffer = bytes; }
     // Writes bytes at offset, growing the buffer when they run past its end.

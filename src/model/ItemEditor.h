@@ -15,6 +15,18 @@ public:
 
     // Places the dialog's top-left corner (screen coordinates).
     virtual void SetTopLeft(const QPoint &pos) = 0;
+    // The bottom edge a parameter keeps the dialog above: the screen's or the work area's.
+    enum class ScreenBottom { Screen, WorkArea };
+    // Places the top-left corner at pos; when the dialog's bottom edge would then lie below
+    // the bottom of the screen, moves it up so that it ends `margin` pixels above the bottom
+    // of `area` (passwords: Screen, 0; flags: WorkArea, 30). A dialog that cannot tell its
+    // own height may simply place it at pos.
+    virtual void SetTopLeftOnScreen(const QPoint &pos, ScreenBottom area, int margin)
+    {
+        (void)area;
+        (void)margin;
+        SetTopLeft(pos);
+    }
     // The selection list of list-type pages; entries stay until the next list replaces them.
     virtual void SetSelectList(const QStringList &entries) = 0;
     // The boolean page: heading and the captions of the two choices.

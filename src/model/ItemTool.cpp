@@ -6,6 +6,11 @@
 
 // Format classes, one header per group.
 // (Included below as they exist.)
+#include "model/FlagItem.h"
+#include "model/ListItem.h"
+#include "model/TextItem.h"
+#include "model/AddressItems.h"
+#include "model/NumericItems.h"
 
 namespace {
 
@@ -51,6 +56,27 @@ std::unique_ptr<TItem> TItemTool::GenerateItem(TItemlist *iParent, int Format, T
     const auto fm = static_cast<TFormat>(Format);
     std::unique_ptr<TItem> item;
     switch (Format) {
+    case fmSerialNumber: item = make<TSerialNumberItem>(iParent, Data, FConfigFile, fm); break;
+    case fmWord: item = make<TWordItem>(iParent, Data, FConfigFile, fm); break;
+    case fmByte: item = make<TByteItem>(iParent, Data, FConfigFile, fm); break;
+    case fmHexASCII: item = make<THexAsciiItem>(iParent, Data, FConfigFile, fm); break;
+    case fmChar: item = make<TCharItem>(iParent, Data, FConfigFile, fm); break;
+    case fmHexByte: item = make<THexByteItem>(iParent, Data, FConfigFile, fm); break;
+    case fmHexWord: item = make<THexWordItem>(iParent, Data, FConfigFile, fm); break;
+    case fmHexLong: item = make<THexLongItem>(iParent, Data, FConfigFile, fm); break;
+    case fmVersion: item = make<TVersionItem>(iParent, Data, FConfigFile, fm); break;
+    case fmRestrictedByte: item = make<TRestrictedByteItem>(iParent, Data, FConfigFile, fm); break;
+    case fmIPAddress: item = make<TIPAddressItem>(iParent, Data, FConfigFile, fm); break;
+    case fmEthernetHardwareAddress: item = make<TEthernetHardwareAddressItem>(iParent, Data, FConfigFile, fm); break;
+    case fmByteTuple: item = make<TByteTupleItem>(iParent, Data, FConfigFile, fm); break;
+    case fm32Bit: item = make<T32BitItem>(iParent, Data, FConfigFile, fm); break;
+    case fmWordTuple: item = make<TWordTupleItem>(iParent, Data, FConfigFile, fm); break;
+    case fmHTMLSource: item = make<THTMLSourceItem>(iParent, Data, FConfigFile, fm); break;
+    case fmPByte: item = make<TPByteItem>(iParent, Data, FConfigFile, fm); break;
+    case fmList: item = make<TListItem>(iParent, Data, FConfigFile, fm); break;
+    case fmFlag: item = make<TFlagItem>(iParent, Data, FConfigFile, fm); break;
+    case fmString: item = make<TTextItem>(iParent, Data, FConfigFile, fm); break;
+    case fmPassword: item = make<TPasswordItem>(iParent, Data, FConfigFile, fm); break;
     default:
         break;
     }
