@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building and testing Torvane needs on Debian 12, only what is missing.
+set -euo pipefail
+
+packages=(build-essential cmake ninja-build pkg-config ccache qt6-base-dev qt6-serialport-dev libudev-dev
+          binutils xvfb xauth imagemagick poppler-utils fonts-dejavu-core)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+// Exit codes of torvane-cli.
+enum CliExit { ExitOk = 0, ExitFailure = 1, ExitUsage = 2 };
+
+QTextStream &cliOut();
+QTextStream &cliErr();
+
+// One sub-command: its name, a one-line summary and its entry point, which gets the
+// arguments after the command name (argv[0] first, as QCommandLineParser expects).
+struct CliCommand {
+    QString name;
+    QString summary;
+    int (*run)(const QStringList &arguments);
+};
+
+// Parses a sub-command's arguments. On --help prints the help and returns ExitOk in
+// *exitCode; on wrong usage prints the error and the usage and returns ExitUsage.
+// Returns true when the command should go on.
+bool parseCommandLine(QCommandLineParser &parser, const QString &command, const QString &description,
+                      const QStringList &arguments, int *exitCode);
+// Wrong usage found after parsing (missing argument, bad value): prints and returns ExitUsage.
+int usageError(const QCommandLineParser &parser, const QString &message);
+
+// The commands, in the order --help lists them.
+const QList<CliCommand> &cliCommands();
+
+int runInfo(const QStringList &arguments);
+int runShow(const QStringList &arguments);
+int runSet(const QStringList &arguments);
+int runDiff(const QStringList &arguments);

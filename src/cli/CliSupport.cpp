@@ -1,0 +1,71 @@
+#include "cli/CliSupport.h"
+
+#include "cli/CliCommon.h"
+#include "model/GeneralError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+void DescriptionOptions::addTo(QCommandLineParser &parser, bool withLanguage)
+{
+    parser.addOption(tcf);
+    parser.addOption(base);
+    if (withLanguage) {
+        parser.addOption(lang);
+        parser.addOption(langDir);
+    }
+}
+
+bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const DescriptionOptions &options)
+{
+    const QString tcf = parser.value(options.tcf);
+    if (tcf.isEmpty()) {
+        cliErr() << "torvane-cli: no description file given (--tcf DESC.tcf)" << Qt::endl;
+        return false;
+    }
+    if (!QFileInfo(tcf).isFile() || !binding.description.load(tcf)) {
+        cliErr() << "torvane-cli: cannot read the description file \"" << tcf << "\"" << Qt::endl;
+        return false;
+    }
+
+    LanguageSelect &language = binding.language;
+    const QString dir = parser.isSet(options.langDir) ? parser.value(options.langDir)
+                                                      : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
+    language.setLangDir(dir);
+    language.initLangs();
+    language.readDefaultLang();
+    if (parser.isSet(options.lang)) {
+        const QString name = parser.value(options.lang);
+        if (!language.readFile(name)) {
+            cliErr() << "torvane-cli: language \"" << name << "\" is not installed in \"" << dir << "\"" << Qt::endl;
+            return false;
+        }
+    }
+
+    binding.image.SetSourceDatei(&binding.description);
+    binding.image.language = &binding.language;
+    binding.image.ReadBaseSection = parser.isSet(options.base);
+    return true;
+}
+
+void setFlagRegisters(TBaseEEROM &image)
+{
+    if (image.GetByteIDX(1) < 100)
+        return;
+    const int32_t flags = image.GetByteIDX(4) & 0x1B;
+    for (const auto &item : image.ItemList)
+        item->flagreg = flags;
+}
+
+bool openImage(CliBinding &binding, const QString &path)
+{
+    try {
+        binding.image.openfile(path);
+    } catch (const TorvaneError &e) {
+        cliErr() << "torvane-cli: " << path << ": " << e.message() << Qt::endl;
+        return false;
+    }
+    setFlagRegisters(binding.image);
+    return true;
+}

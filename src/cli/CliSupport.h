@@ -1,0 +1,37 @@
+#pragma once
+
+#include "localisation/LanguageSelect.h"
+#include "model/BaseEEROM.h"
+#include "model/IniFile.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <memory>
+
+// The pieces every command that binds an image shares: the description file, the
+// translation service and the image itself.
+struct CliBinding {
+    IniFile description;
+    LanguageSelect language;
+    TBaseEEROM image;
+};
+
+// Options for the description and the language, added to a command's parser.
+struct DescriptionOptions {
+    QCommandLineOption tcf{QStringLiteral("tcf"), QStringLiteral("The description file."), QStringLiteral("DESC.tcf")};
+    QCommandLineOption base{QStringLiteral("base"), QStringLiteral("Read the parameters from section \"Base\".")};
+    QCommandLineOption lang{QStringLiteral("lang"), QStringLiteral("Language of the texts (default: the fall-back language)."),
+                            QStringLiteral("NAME")};
+    QCommandLineOption langDir{QStringLiteral("lang-dir"), QStringLiteral("Folder of the language files (default: lang beside the program)."),
+                               QStringLiteral("DIR")};
+    void addTo(QCommandLineParser &parser, bool withLanguage = true);
+};
+
+// Loads the description (a missing or unreadable file is an error here, unlike inside the
+// program, where it reads as empty) and sets up the translation service. Prints the reason
+// and returns false on failure.
+bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const DescriptionOptions &options);
+// Opens FILE.gwc with the bound description, as the open command does, and sets the
+// flag register of every parameter as the main window does before showing values.
+bool openImage(CliBinding &binding, const QString &path);
+void setFlagRegisters(TBaseEEROM &image);
