@@ -283,7 +283,7 @@ private slots:
         QVERIFY(LinkWait::waitUntil([&] { return states.contains(qMakePair(1, 0)); }, 2000));
         QVERIFY(!com.IsOpen());
         QVERIFY(traced("ecDeviceRead - waiting for com send Msg 2, 0"));
-        QVERIFY(LinkWait::waitUntil([&] { return heard.size() >= 2; }, 3000));
+        QVERIFY(LinkWait::waitUntil([&] { return heard.size() >= 2; }, 8000));
         QCOMPARE(heard.first(), 5);
         QVERIFY(states.contains(qMakePair(3, 0)));
 
