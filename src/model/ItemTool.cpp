@@ -11,6 +11,7 @@
 #include "model/TextItem.h"
 #include "model/AddressItems.h"
 #include "model/NumericItems.h"
+#include "model/ProfilMapItem.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ std::unique_ptr<TItem> TItemTool::GenerateItem(TItemlist *iParent, int Format, T
     case fmFlag: item = make<TFlagItem>(iParent, Data, FConfigFile, fm); break;
     case fmString: item = make<TTextItem>(iParent, Data, FConfigFile, fm); break;
     case fmPassword: item = make<TPasswordItem>(iParent, Data, FConfigFile, fm); break;
+    case fmProfilMap: item = make<TProfilMapItem>(iParent, Data, FConfigFile, fm); static_cast<TProfilMapItem &>(*item).FProfilMapTool = FProfilMapTool; break;
     default:
         break;
     }

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class TProfilMapTool;
+
 // The parameter factory: makes the parameter class of a format number.
 class TItemTool
 {
@@ -18,4 +20,6 @@ public:
 
     const IniFile *FConfigFile = nullptr;
     LanguageSelect *Flanguage = nullptr;
+    // The program's profile reader, handed to every mapping parameter made (not owned).
+    TProfilMapTool *FProfilMapTool = nullptr;
 };

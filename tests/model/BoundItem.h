@@ -3,6 +3,7 @@
 // A one-line description bound through the image, so the factory and each format's Load
 // run exactly as in the program.
 
+#include "ErrorOf.h"
 #include "model/BaseEEROM.h"
 #include "model/GeneralError.h"
 #include "model/IniFile.h"
@@ -40,13 +41,3 @@ struct BoundItem {
     QByteArray bytes(qsizetype offset, qsizetype count) const { return img.Buffer().mid(offset, count); }
 };
 
-// The message of the TorvaneError f raises, or an empty string when it raises none.
-inline QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const TorvaneError &e) {
-        return e.message().isEmpty() ? QStringLiteral("<empty message>") : e.message();
-    }
-    return {};
-}

@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "ScriptedPrompts.h"
 #include "model/BaseEEROM.h"
 #include "model/GeneralError.h"
@@ -11,15 +12,6 @@
 
 namespace {
 
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const TorvaneError &e) {
-        return e.message();
-    }
-    return {};
-}
 
 // A description with two devices: 0x1F with two revision sections and a per-revision
 // detail section, and 0x64 (an extended code) with a name section only.

@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "model/GeneralError.h"
 #include "model/IndexStream.h"
 
@@ -13,15 +14,6 @@ TIndexStream streamOf(const QByteArray &bytes)
     return s;
 }
 
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const TorvaneError &e) {
-        return e.message();
-    }
-    return {};
-}
 } // namespace
 
 class TestIndexStream : public QObject

@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
 #include "model/FlagItem.h"
@@ -127,16 +128,6 @@ public:
     bool cancel = false;
 };
 
-template <class F>
-QString errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const TorvaneError &e) {
-        return e.message();
-    }
-    return {};
-}
 
 } // namespace
 

@@ -61,6 +61,46 @@ def gw164x():
     return checksum(b)
 
 
+def put_bits(b, offset, first_bit, length, value):
+    """Writes value into length bits from first_bit of the record at offset, counted from
+    the most significant bit of its first byte."""
+    for i in range(length):
+        bit = offset * 8 + first_bit + i
+        mask = 0x80 >> (bit % 8)
+        if (value >> (length - 1 - i)) & 1:
+            b[bit // 8] |= mask
+        else:
+            b[bit // 8] &= ~mask & 0xFF
+
+
+def gw210():
+    """Device 0x2A with a mapping table at offset 64 (see [GW210:MapTypes])."""
+    start = 64
+    records = [
+        # (type, size, [(first bit, length, value), ...])
+        (0x01, 4, [(8, 1, 0), (9, 11, 0x181), (20, 4, 0), (24, 8, 0)]),   # CANopen to Profibus
+        (0x01, 4, [(8, 1, 0), (9, 11, 0x181), (20, 4, 1), (24, 8, 1)]),
+        (0x01, 4, [(8, 1, 1), (9, 11, 0x201), (20, 4, 0), (24, 8, 8)]),   # Profibus to CANopen
+        (0x02, 3, [(8, 8, 0), (16, 8, 2)]),                               # node state
+        (0x03, 3, [(8, 8, 2), (16, 8, 3)]),                               # error register
+        (0x04, 4, [(8, 16, 1234), (24, 4, 0b1010), (28, 4, 0)]),          # not creatable
+    ]
+    size = start + sum(r[1] for r in records) + 1
+    b = bytearray(size)
+    b[0] = 0x11
+    b[1] = 0x2A
+    b[6] = 5                          # node address
+    b[8:10] = struct.pack('>H', start)
+    p = start
+    for kind, length, fields in records:
+        b[p] = kind
+        for first, bits, value in fields:
+            put_bits(b, p, first, bits, value)
+        p += length
+    b[p] = 0xFF
+    return checksum(b)
+
+
 def text_form(b):
     return ''.join('%02X' % x for x in b) + '-' + '%04X' % sum(b)
 
@@ -75,6 +115,7 @@ def main():
     write('gw110-ethernet.gwc', gw110(protocol=1))
     write('gw110-v1.gwc', gw110(revision=0x12))
     write('gw164x.gwc', gw164x())
+    write('gw210.gwc', gw210())
     mode1 = gw110()
     mode1[88] = 1
     mode1[6] = 20
