@@ -362,7 +362,10 @@ void GatewaySimulator::dispatch(quint8 c)
         enter(Mode::ExtHeader);
         break;
     case 'U': {
-        reply(be16(quint16(m_image.size())) + m_image);
+        QByteArray out = be16(quint16(m_image.size())) + m_image;
+        if (m_opt.debugReplyBytes >= 0)
+            out.truncate(m_opt.debugReplyBytes);
+        reply(out);
         finish(QStringLiteral("debug-upload"), QStringLiteral("ok"), {}, m_image);
         break;
     }
@@ -567,7 +570,7 @@ void GatewaySimulator::debugByte(quint8 c)
                 if (match)
                     storeImage(m_data);
             }
-            reply(QByteArray(1, verdict));
+            reply(m_opt.debugVerdict.isEmpty() ? QByteArray(1, verdict) : m_opt.debugVerdict);
             finish(QStringLiteral("debug-download"), result, m_header, m_data);
         }
         break;

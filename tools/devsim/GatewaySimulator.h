@@ -40,6 +40,8 @@ public:
         bool scriptPacing = true;       // offers and gives "." during a script transfer
         int scriptAckBlocks = -1;       // script blocks acknowledged before going quiet; -1 all
         bool debugPacing = true;        // offers and gives "." during a debug download
+        QByteArray debugVerdict;        // answer to a debug download; empty: 'O' or 'E' by the checksum
+        int debugReplyBytes = -1;       // upload-debug reply cut to this many bytes; -1 whole
         bool noise = false;             // stray characters between the pairs of an upload
         bool refuseDebug = false;       // "ICC" in the start-up text, no debug transfers
         bool answerProto = false;       // the service prompt asks for a protocol choice

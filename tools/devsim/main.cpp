@@ -76,6 +76,8 @@ int main(int argc, char **argv)
         {QStringLiteral("no-script-pacing"), QStringLiteral("No \".\" during script transfers.")},
         {QStringLiteral("script-ack-blocks"), QStringLiteral("Acknowledge only this many script blocks."), QStringLiteral("n")},
         {QStringLiteral("no-debug-pacing"), QStringLiteral("No \".\" during debug downloads.")},
+        {QStringLiteral("debug-verdict"), QStringLiteral("Answer debug downloads with this text instead of O or E."), QStringLiteral("text")},
+        {QStringLiteral("debug-reply-bytes"), QStringLiteral("Cut the upload-debug reply to this many bytes."), QStringLiteral("n")},
         {QStringLiteral("noise"), QStringLiteral("Stray characters between the bytes of an upload.")},
         {QStringLiteral("refuse-debug"), QStringLiteral("Refuse debug transfers (\"ICC\").")},
         {QStringLiteral("proto"), QStringLiteral("Service prompt answers \"Proto\" instead of \"Warmstart\".")},
@@ -102,6 +104,7 @@ int main(int argc, char **argv)
     opt.downloadPacing = !p.isSet(QStringLiteral("no-pacing"));
     opt.scriptPacing = !p.isSet(QStringLiteral("no-script-pacing"));
     opt.debugPacing = !p.isSet(QStringLiteral("no-debug-pacing"));
+    opt.debugVerdict = p.value(QStringLiteral("debug-verdict")).toLatin1();
     opt.noise = p.isSet(QStringLiteral("noise"));
     opt.refuseDebug = p.isSet(QStringLiteral("refuse-debug"));
     opt.answerProto = p.isSet(QStringLiteral("proto"));
@@ -114,6 +117,7 @@ int main(int argc, char **argv)
               && parseInt(p, QStringLiteral("replug-after"), opt.replugAfterMs, &error)
               && parseInt(p, QStringLiteral("ext-ack-blocks"), opt.extAckBlocks, &error)
               && parseInt(p, QStringLiteral("script-ack-blocks"), opt.scriptAckBlocks, &error)
+              && parseInt(p, QStringLiteral("debug-reply-bytes"), opt.debugReplyBytes, &error)
               && parseLetter(p, QStringLiteral("claim-answer"), QStringLiteral("IN"), opt.claimAnswer, &error)
               && parseLetter(p, QStringLiteral("ext-header"), QStringLiteral("LT"), opt.extHeaderVerdict, &error)
               && parseLetter(p, QStringLiteral("ext-final"), QStringLiteral("OEST-"), finalVerdict, &error);
