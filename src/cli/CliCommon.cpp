@@ -54,6 +54,16 @@ const QList<CliCommand> &cliCommands()
         {QStringLiteral("show"), QStringLiteral("Lists the parameters of an image through its description."), runShow},
         {QStringLiteral("set"), QStringLiteral("Changes parameters of an image (NAME=VALUE ...)."), runSet},
         {QStringLiteral("diff"), QStringLiteral("Lists the parameters that differ between two images."), runDiff},
+        {QStringLiteral("upload"), QStringLiteral("Reads the configuration from the device into a .gwc file."), runUpload},
+        {QStringLiteral("download"), QStringLiteral("Writes a .gwc file to the device."), runDownload},
+        {QStringLiteral("write-script"), QStringLiteral("Installs a compiled script on the device."), runWriteScript},
+        {QStringLiteral("reset"), QStringLiteral("Resets the device through its service prompt."), runReset},
+        {QStringLiteral("debug-upload"), QStringLiteral("Reads the configuration in raw form while the device restarts."), runDebugUpload},
+        {QStringLiteral("debug-download"), QStringLiteral("Writes a .gwc file in raw form while the device restarts."), runDebugDownload},
+        {QStringLiteral("number"), QStringLiteral("Writes configurations with consecutive serial numbers."), runNumber},
+        {QStringLiteral("print"), QStringLiteral("Prints the parameter list of an image as text or PDF."), runPrint},
+        {QStringLiteral("eds"), QStringLiteral("Generates the EDS or XML device description of an image."), runEds},
+        {QStringLiteral("extension"), QStringLiteral("Writes an extension HEX file into the device."), runExtension},
     };
     return commands;
 }

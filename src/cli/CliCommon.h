@@ -34,3 +34,16 @@ int runInfo(const QStringList &arguments);
 int runShow(const QStringList &arguments);
 int runSet(const QStringList &arguments);
 int runDiff(const QStringList &arguments);
+// The device commands (TransferCommands.cpp).
+int runUpload(const QStringList &arguments);
+int runDownload(const QStringList &arguments);
+int runWriteScript(const QStringList &arguments);
+int runReset(const QStringList &arguments);
+int runDebugUpload(const QStringList &arguments);
+int runDebugDownload(const QStringList &arguments);
+int runNumber(const QStringList &arguments);
+int runPrint(const QStringList &arguments);
+// Whether the command line asks for output that needs the graphical application (a PDF).
+bool cliNeedsGui(const QStringList &arguments);
+int runEds(const QStringList &arguments);
+int runExtension(const QStringList &arguments);

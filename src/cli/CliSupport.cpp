@@ -2,6 +2,7 @@
 
 #include "cli/CliCommon.h"
 #include "model/GeneralError.h"
+#include "platform/UserPrompts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,6 +46,9 @@ bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const
 
     binding.image.SetSourceDatei(&binding.description);
     binding.image.language = &binding.language;
+    binding.profiles.SetDatei(&binding.description);
+    binding.profiles.FLanguage = &binding.language;
+    binding.image.ItemTool().FProfilMapTool = &binding.profiles;
     binding.image.ReadBaseSection = parser.isSet(options.base);
     return true;
 }
@@ -68,4 +72,42 @@ bool openImage(CliBinding &binding, const QString &path)
     }
     setFlagRegisters(binding.image);
     return true;
+}
+
+namespace {
+
+class CliPrompts final : public UserPrompts
+{
+public:
+    PromptButton message(const QString &caption, const QString &text, PromptIcon, const PromptButtons &,
+                         PromptButton defaultButton) override
+    {
+        ++count;
+        // As the non-interactive default writes them, so other commands' output stays as it was.
+        if (!caption.isEmpty())
+            cliErr() << caption << ": ";
+        cliErr() << text << Qt::endl;
+        return defaultButton;
+    }
+    bool input(const QString &, const QString &, QString &) override { return false; }
+    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFile(const QString &, const QString &, const QString &, const QString &) override { return {}; }
+    void beep() override {}
+    void setBusy(bool) override {}
+
+    int count = 0;
+};
+
+CliPrompts g_cliPrompts;
+
+} // namespace
+
+void installCliPrompts()
+{
+    UserPrompts::setInstance(&g_cliPrompts);
+}
+
+int cliMessageCount()
+{
+    return g_cliPrompts.count;
 }

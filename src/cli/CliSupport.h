@@ -3,17 +3,28 @@
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
 #include "model/IniFile.h"
+#include "model/ProfilMapTool.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <memory>
 
 // The pieces every command that binds an image shares: the description file, the
-// translation service and the image itself.
+// translation service, the mapping-profile reader and the image itself (a plain image, or
+// one with more layers, such as the printing one, given by the command).
 struct CliBinding {
+    explicit CliBinding(std::unique_ptr<TBaseEEROM> ownImage = std::make_unique<TBaseEEROM>())
+        : ownedImage(std::move(ownImage)), image(*ownedImage)
+    {
+    }
+    CliBinding(const CliBinding &) = delete;
+    CliBinding &operator=(const CliBinding &) = delete;
+
     IniFile description;
     LanguageSelect language;
-    TBaseEEROM image;
+    TProfilMapTool profiles;
+    std::unique_ptr<TBaseEEROM> ownedImage;
+    TBaseEEROM &image;
 };
 
 // Options for the description and the language, added to a command's parser.
@@ -35,3 +46,9 @@ bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const
 // flag register of every parameter as the main window does before showing values.
 bool openImage(CliBinding &binding, const QString &path);
 void setFlagRegisters(TBaseEEROM &image);
+
+// torvane-cli shows the model's messages on stderr and counts them: a message that comes up
+// while a command works without a user means something could not be done, and the commands
+// that watch the count (show --mapping, set, print) then fail.
+void installCliPrompts();
+int cliMessageCount();

@@ -3,6 +3,7 @@
 #include "cli/CliSupport.h"
 #include "model/GeneralError.h"
 #include "model/ItemTool.h"
+#include "model/ProfilMapItem.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,6 +41,25 @@ QString textOrError(TItem *item, bool *failed)
     }
 }
 
+// The entries of a mapping parameter's table, read from the image; false when the table
+// could not be read (the reason was shown).
+bool mappingEntries(TProfilMapItem *map, QJsonArray &entries)
+{
+    const int before = cliMessageCount();
+    if (!map->EEROMToMapList())
+        return false;
+    for (const auto &e : map->Mapping().Items()) {
+        QJsonArray fields;
+        for (const auto &v : e->Values())
+            fields.append(QJsonObject{{QStringLiteral("caption"), v->Caption()}, {QStringLiteral("value"), v->GetValue()}});
+        entries.append(QJsonObject{{QStringLiteral("caption"), e->Caption()},
+                                   {QStringLiteral("type"), int(e->Identifier())},
+                                   {QStringLiteral("position"), int(e->EEROMPosition())},
+                                   {QStringLiteral("fields"), fields}});
+    }
+    return cliMessageCount() == before;
+}
+
 } // namespace
 
 int runShow(const QStringList &arguments)
@@ -49,6 +69,9 @@ int runShow(const QStringList &arguments)
     options.addTo(parser);
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print a JSON array instead of tab-separated rows."));
     parser.addOption(json);
+    const QCommandLineOption mapping(QStringLiteral("mapping"),
+                                     QStringLiteral("Also list the entries of mapping tables below their parameter."));
+    parser.addOption(mapping);
     parser.addPositionalArgument(QStringLiteral("FILE.gwc"), QStringLiteral("The configuration image."));
     int exitCode = ExitOk;
     if (!parseCommandLine(parser, QStringLiteral("show"),
@@ -70,14 +93,28 @@ int runShow(const QStringList &arguments)
             failed = true;
             cliErr() << "torvane-cli: " << r.identifier << ": " << r.error << Qt::endl;
         }
+        auto *map = parser.isSet(mapping) ? dynamic_cast<TProfilMapItem *>(item.get()) : nullptr;
+        QJsonArray entries;
+        if (map && !mappingEntries(map, entries))
+            failed = true;
         if (parser.isSet(json)) {
-            array.append(QJsonObject{{QStringLiteral("identifier"), r.identifier},
-                                     {QStringLiteral("format"), r.format},
-                                     {QStringLiteral("rule"), r.rule},
-                                     {QStringLiteral("position"), r.position},
-                                     {QStringLiteral("value"), r.value}});
+            QJsonObject row{{QStringLiteral("identifier"), r.identifier},
+                            {QStringLiteral("format"), r.format},
+                            {QStringLiteral("rule"), r.rule},
+                            {QStringLiteral("position"), r.position},
+                            {QStringLiteral("value"), r.value}};
+            if (map)
+                row.insert(QStringLiteral("entries"), entries);
+            array.append(row);
         } else {
             cliOut() << r.identifier << '\t' << r.format << '\t' << r.rule << '\t' << r.position << '\t' << r.value << '\n';
+            // One indented row per entry: its caption, then caption=value of each field.
+            for (const QJsonValue &e : std::as_const(entries)) {
+                cliOut() << '\t' << e[QStringLiteral("caption")].toString();
+                for (const QJsonValue &f : e[QStringLiteral("fields")].toArray())
+                    cliOut() << '\t' << f[QStringLiteral("caption")].toString() << '=' << f[QStringLiteral("value")].toString();
+                cliOut() << '\n';
+            }
         }
     }
     if (parser.isSet(json))
@@ -122,11 +159,18 @@ int runSet(const QStringList &arguments)
                      << binding.image.deviceId << "; nothing written" << Qt::endl;
             return ExitFailure;
         }
+        // A message shown while setting (a mapping command that could not be carried out,
+        // say) fails the assignment as an error does.
+        const int messagesBefore = cliMessageCount();
         try {
             item->SetText(value);
         } catch (const TorvaneError &e) {
             cliErr() << "torvane-cli: " << item->Identifier() << ": cannot set \"" << value << "\": " << e.message()
                      << "; nothing written" << Qt::endl;
+            return ExitFailure;
+        }
+        if (cliMessageCount() != messagesBefore) {
+            cliErr() << "torvane-cli: " << item->Identifier() << ": cannot set \"" << value << "\"; nothing written" << Qt::endl;
             return ExitFailure;
         }
     }

@@ -1,6 +1,9 @@
 #include "cli/CliCommon.h"
+#include "cli/CliSupport.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 
 namespace {
 
@@ -18,9 +21,24 @@ void printToolHelp(QTextStream &s)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Only a PDF printout needs the graphical application (fonts, text layout); without a
+    // display it runs on the offscreen platform instead of aborting.
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    std::unique_ptr<QCoreApplication> app;
+    if (cliNeedsGui(raw)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("torvane-cli"));
     QCoreApplication::setOrganizationName(QStringLiteral("Kellerbrand"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TORVANE_VERSION));
+    installCliPrompts();
 
     QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {

@@ -1,0 +1,307 @@
+// The device commands end to end: the real torvane-cli against the real torvane-devsim on a
+// pseudo-terminal, linked as COM7 in the test's private configuration directory.
+#include "CliRunner.h"
+
+#include "link/ProgramSettings.h"
+#include "link/SerialSettings.h"
+#include "platform/RegistryStore.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+QString example(const QString &name) { return TestPaths::dataFile("examples/" + name); }
+
+// torvane-devsim as a user starts it; stopped (SIGTERM) when the object goes.
+struct Simulator {
+    QProcess process;
+    QTemporaryDir records;
+
+    bool start(const QStringList &extra, const QString &image = example("gw110.gwc"))
+    {
+        process.setProgram(TestPaths::binDir() + "/torvane-devsim");
+        process.setArguments(QStringList{"--image", image, "--port", "COM7", "--record-dir", records.path()} + extra);
+        process.start();
+        QByteArray out;
+        return process.waitForStarted(5000) && QTest::qWaitFor([&] {
+                   out += process.readAllStandardOutput();
+                   return out.contains("ready") || process.state() != QProcess::Running;
+               }, 5000) && process.state() == QProcess::Running;
+    }
+    ~Simulator()
+    {
+        if (process.state() == QProcess::Running) {
+            process.terminate();
+            if (!process.waitForFinished(3000))
+                process.kill();
+        }
+    }
+    QByteArray record(const QString &name) const { return readAll(records.filePath(name)); }
+    QString exchanges() const { return QString::fromLatin1(record("exchanges.txt")); }
+};
+
+QStringList device(const QString &command, const QStringList &extra = {})
+{
+    return QStringList{command, "--port", "COM7", "--tcf", example("vantor.tcf"), "--lang", "english"} + extra;
+}
+
+QByteArray withChecksum(QByteArray b)
+{
+    quint16 sum = 0;
+    for (int i = 4; i < b.size(); ++i)
+        sum = quint16(sum + quint8(b[i]));
+    b[2] = char(sum >> 8);
+    b[3] = char(sum & 0xFF);
+    return b;
+}
+
+// Runs torvane-cli; when its stderr shows `cue`, does `onCue` (the user restarting the device)
+// and writes `input` to its stdin.
+CliResult runInteractive(const QStringList &args, const QString &cue, const std::function<void()> &onCue,
+                         const QByteArray &input = {}, int timeoutMs = 60000)
+{
+    QProcess p;
+    p.start(TestPaths::binDir() + "/torvane-cli", args);
+    QByteArray err;
+    bool cued = false;
+    QElapsedTimer t;
+    t.start();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < timeoutMs) {
+        p.waitForReadyRead(50);
+        err += p.readAllStandardError();
+        if (!cued && err.contains(cue.toUtf8())) {
+            cued = true;
+            if (onCue)
+                onCue();
+            if (!input.isEmpty())
+                p.write(input);
+            p.closeWriteChannel();
+        }
+    }
+    if (p.state() != QProcess::NotRunning && !p.waitForFinished(1000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, {}, QStringLiteral("did not finish")};
+    }
+    err += p.readAllStandardError();
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(err)};
+}
+
+} // namespace
+
+class TestCliDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void upload_data()
+    {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("good") << QStringList() << 0 << "Configuration read from the device";
+        QTest::newRow("wrong checksum") << QStringList{"--wrong-checksum"} << 1 << "Checksum error while reading the configuration";
+        QTest::newRow("line dropped") << QStringList{"--drop-after", "300"} << 1 << "Time-out while reading the configuration";
+    }
+    void upload()
+    {
+        QFETCH(QStringList, simOptions);
+        QFETCH(int, exitCode);
+        QFETCH(QString, status);
+        Simulator sim;
+        QVERIFY(sim.start(simOptions));
+        QTemporaryDir dir;
+        const QString out = writeFile(dir, "out.gwc", "old content");
+
+        const CliResult r = runCli(device("upload", {"--monitor", "-o", out}));
+
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        QVERIFY2(r.err.contains(status), qPrintable(r.err));
+        QVERIFY(r.err.contains("Searching for the gateway ..."));
+        QVERIFY2(r.out.contains("Gateway V1.00 (c)kB"), qPrintable(r.out)); // the banner, through the monitor
+        // only a good upload replaces the file, and then with exactly the device's bytes
+        QCOMPARE(readAll(out), exitCode == 0 ? readAll(example("gw110.gwc")) : QByteArray("old content"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.gwc"});
+    }
+
+    // Port, line settings and description come from the settings store when not given.
+    void storedSettings()
+    {
+        RegistryStore store = RegistryStore::user();
+        TSerialSettings settings;
+        settings.StandardSerialOptions();
+        settings.PortNumber.Text = "COM7";
+        settings.Baudrate.Text = "115200";
+        QVERIFY(settings.Store(store));
+        QVERIFY(ProgramSettings::storeDescriptionFilePath(store, example("vantor.tcf")));
+        Simulator sim;
+        QVERIFY(sim.start({}));
+        QTemporaryDir dir;
+
+        const CliResult r = runCli({"upload", "--lang", "english", "-o", dir.filePath("up.gwc")});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(readAll(dir.filePath("up.gwc")), readAll(example("gw110.gwc")));
+
+        const CliResult bad = runCli({"upload", "--parity", "sometimes", "-o", dir.filePath("x.gwc")});
+        QCOMPARE(bad.exitCode, 2);
+        QVERIFY(bad.err.contains("--parity takes one of none even odd mark space"));
+        QVERIFY(!QFile::exists(dir.filePath("x.gwc")));
+
+        QVERIFY(store.deleteKey(TSerialSettings::kRootKey));
+        const CliResult none = runCli({"upload", "--tcf", example("vantor.tcf"), "-o", dir.filePath("x.gwc")});
+        QCOMPARE(none.exitCode, 1);
+        QVERIFY(none.err.contains("no port given"));
+    }
+
+    void download_data()
+    {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("good") << QStringList() << "eth" << 0 << "Configuration written to the device";
+        QTest::newRow("no restart banner") << QStringList{"--banner", "Gateway V1.00"} << "eth" << 1
+                                           << "The automatic download to the device failed.";
+        QTest::newRow("missing file") << QStringList() << "missing" << 1 << "absent.gwc";
+    }
+    void download()
+    {
+        QFETCH(QStringList, simOptions);
+        QFETCH(QString, file);
+        QFETCH(int, exitCode);
+        QFETCH(QString, status);
+        Simulator sim;
+        QVERIFY(sim.start(simOptions << "--restart-delay" << "200"));
+        QTemporaryDir dir;
+        const QString path = file == "missing" ? dir.filePath("absent.gwc") : example("gw110-ethernet.gwc");
+
+        const CliResult r = runCli(device("download", {path}));
+
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        QVERIFY2(r.err.contains(status), qPrintable(r.err));
+        if (file == "missing")
+            QVERIFY(sim.record("received.bin").isEmpty());
+        else
+            QCOMPARE(sim.record("image.gwc"), withChecksum(readAll(path)));
+    }
+
+    void writeScript_data()
+    {
+        QTest::addColumn<bool>("fast");
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("with read-back") << false << true << 0;
+        QTest::newRow("fast") << true << true << 0;
+        QTest::newRow("missing script") << false << false << 1;
+    }
+    void writeScript()
+    {
+        QFETCH(bool, fast);
+        QFETCH(bool, present);
+        QFETCH(int, exitCode);
+        Simulator sim;
+        QVERIFY(sim.start({"--restart-delay", "200"}));
+        QTemporaryDir dir;
+        QByteArray script(1000, '\0');
+        for (int i = 0; i < script.size(); ++i)
+            script[i] = char(i * 7);
+        const QString path = present ? writeFile(dir, "user.kcs", script) : dir.filePath("absent.kcs");
+        QStringList args = device("write-script");
+        if (fast)
+            args << "--fast";
+
+        const CliResult r = runCli(args << path);
+
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        if (!present) {
+            QVERIFY(r.err.contains(path));
+            QVERIFY(sim.record("received.bin").isEmpty());
+            return;
+        }
+        QVERIFY2(r.err.contains("Script installed"), qPrintable(r.err));
+        QVERIFY(sim.exchanges().contains("script ok"));
+        QCOMPARE(sim.exchanges().contains("upload ok"), !fast);
+    }
+
+    void reset_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("--yes") << QStringList{"--yes"} << QByteArray() << 0;
+        QTest::newRow("answered no") << QStringList() << QByteArray("n\n") << 1;
+    }
+    void reset()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, exitCode);
+        Simulator sim;
+        QVERIFY(sim.start({}));
+        const CliResult r = runInteractive(device("reset", options), "The device will be reset", {}, answer);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        QVERIFY2(r.err.contains("Warning: The device will be reset. Do you want to continue?"), qPrintable(r.err));
+        if (exitCode == 0)
+            QVERIFY(sim.exchanges().contains("reset ok"));
+        else
+            QCOMPARE(sim.record("received.bin"), QByteArray("\x14\x1b"));
+    }
+
+    void debugTransfers()
+    {
+        Simulator sim;
+        QVERIFY(sim.start({"--restart-delay", "200"}));
+        QTemporaryDir dir;
+        const auto restart = [&] { ::kill(pid_t(sim.process.processId()), SIGUSR1); };
+        const QString cue = "Please restart the device now";
+
+        const CliResult up = runInteractive(device("debug-upload", {"-o", dir.filePath("raw.gwc")}), cue, restart);
+        QVERIFY2(up.exitCode == 0, qPrintable(up.err));
+        QCOMPARE(readAll(dir.filePath("raw.gwc")), readAll(example("gw110.gwc")));
+        QVERIFY(up.err.contains("Device started in configuration mode"));
+
+        const QString eth = example("gw110-ethernet.gwc");
+        const CliResult down = runInteractive(device("debug-download", {eth}), cue, restart);
+        QVERIFY2(down.exitCode == 0, qPrintable(down.err));
+        QVERIFY(sim.exchanges().contains("debug-download ok"));
+        QCOMPARE(sim.record("image.gwc"), withChecksum(readAll(eth)));
+    }
+
+    void number_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("two") << "gw110.gwc" << "2" << 0 << QStringList{"AutoKonfig_00012346.gwc", "AutoKonfig_00012347.gwc"};
+        QTest::newRow("no serial number") << "gw164x.gwc" << "1" << 1 << QStringList();
+        QTest::newRow("bad count") << "gw110.gwc" << "0" << 2 << QStringList();
+    }
+    void number()
+    {
+        QFETCH(QString, image);
+        QFETCH(QString, count);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, files);
+        QTemporaryDir dir;
+        const QString source = writeFile(dir, image, readAll(example(image)));
+
+        const CliResult r = runCli({"number", "--tcf", example("vantor.tcf"), "--lang", "english", "--count", count, source});
+
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        QCOMPARE(QDir(dir.path()).entryList({"AutoKonfig_*"}), files);
+        if (exitCode == 1)
+            QVERIFY(r.err.contains("has no parameter \"Serial Number\""));
+        for (const QString &f : files) {
+            QVERIFY(r.out.contains(dir.filePath(f)));
+            const QByteArray bytes = readAll(dir.filePath(f));
+            QCOMPARE(bytes.size(), 300);
+            QCOMPARE(bytes.mid(12, 4).toHex(), f.mid(11, 8).toLatin1());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliDevice)
+#include "TestCliDevice.moc"
