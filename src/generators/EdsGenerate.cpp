@@ -26,19 +26,6 @@ QString NumberText(qint64 n)
     return QString::number(n);
 }
 
-// The value of an ASCII digit or hexadecimal letter; -1 for anything else.
-int DigitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // The first place at or after a position where a text occurs (for a double quote: one not
 // preceded by a backslash). The answer is remembered: a later search from a position up to
 // it gives the same answer without reading the template again. Commands written inside one
@@ -338,7 +325,7 @@ std::optional<qint64> TEdsGenerate::TemplateNumber(const QString &text)
         return std::nullopt;
     qint64 value = 0;
     for (; i < text.size(); ++i) {
-        const int digit = DigitValue(text[i]);
+        const int digit = TryHexDigitValue(text[i]);
         if (digit < 0 || digit >= base)
             return std::nullopt;
         value = value * base + digit;
@@ -362,8 +349,8 @@ std::optional<QString> TEdsGenerate::FormatPattern(const QString &pattern, const
     // Reads decimal digits from j on; the number saturates above the widest field allowed.
     auto digits = [&](qsizetype &j) {
         qint64 number = -1;
-        while (j < n && DigitValue(pattern[j]) >= 0 && DigitValue(pattern[j]) < 10) {
-            number = qMin<qint64>(qMax<qint64>(number, 0) * 10 + DigitValue(pattern[j]), kMaxFieldWidth + 1);
+        while (j < n && TryHexDigitValue(pattern[j]) >= 0 && TryHexDigitValue(pattern[j]) < 10) {
+            number = qMin<qint64>(qMax<qint64>(number, 0) * 10 + TryHexDigitValue(pattern[j]), kMaxFieldWidth + 1);
             ++j;
         }
         return number; // -1: no digits

@@ -13,18 +13,6 @@
 
 namespace {
 
-int HexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 bool IsBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
@@ -83,7 +71,7 @@ std::optional<uint16_t> TExtensionWriter::ExtensionNumberFromFileName(const QStr
         return std::nullopt;
     uint16_t value = 0;
     for (const QChar c : digits) {
-        const int d = HexDigit(c);
+        const int d = TryHexDigitValue(c);
         if (d < 0)
             return std::nullopt;
         value = uint16_t(value * 16 + d);
@@ -168,7 +156,7 @@ bool TExtensionWriter::CheckHexFileLine(qsizetype &Position, int LineNumber)
         throw TorvaneError(lineError(QStringLiteral("ExtensionDlgHexFileNoRecordLine"), LineNumber));
 
     qsizetype p = colon + 1;
-    while (p < lineEnd && HexDigit(text[p]) >= 0)
+    while (p < lineEnd && TryHexDigitValue(text[p]) >= 0)
         ++p;
     const qsizetype digits = p - colon - 1;
     for (qsizetype q = p; q < lineEnd; ++q)
@@ -181,7 +169,7 @@ bool TExtensionWriter::CheckHexFileLine(qsizetype &Position, int LineNumber)
 
     QByteArray record(digits / 2, '\0');
     for (qsizetype k = 0; k < record.size(); ++k)
-        record[k] = char(HexDigit(text[colon + 1 + 2 * k]) * 16 + HexDigit(text[colon + 2 + 2 * k]));
+        record[k] = char(TryHexDigitValue(text[colon + 1 + 2 * k]) * 16 + TryHexDigitValue(text[colon + 2 + 2 * k]));
     const int count = uchar(record[0]);
     if (record.size() != count + 5)
         throw TorvaneError(lineError(QStringLiteral("ExtensionDlgHexFileByteCountErrorLine"), LineNumber));

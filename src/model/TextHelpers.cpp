@@ -41,7 +41,7 @@ bool ContainsText(const QString &text, const QString &part)
     return text.contains(part, Qt::CaseSensitive);
 }
 
-int HexDigitValue(QChar c)
+int TryHexDigitValue(QChar c)
 {
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')
@@ -50,7 +50,15 @@ int HexDigitValue(QChar c)
         return u - u'A' + 10;
     if (u >= u'a' && u <= u'f')
         return u - u'a' + 10;
-    throw TorvaneError(QStringLiteral("Invalid hex str containing ") + c);
+    return -1;
+}
+
+int HexDigitValue(QChar c)
+{
+    const int v = TryHexDigitValue(c);
+    if (v < 0)
+        throw TorvaneError(QStringLiteral("Invalid hex str containing ") + c);
+    return v;
 }
 
 uint32_t HexStrToInt(const QString &text)

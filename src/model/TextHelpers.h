@@ -15,6 +15,7 @@ void ReplaceChar(QString &text, QChar find, QChar replacement);
 bool ContainsText(const QString &text, const QString &part); // case-sensitive
 
 int HexDigitValue(QChar c);                              // raises "Invalid hex str containing <c>"
+int TryHexDigitValue(QChar c);                           // 0..15, or -1 for a non-hex character
 uint32_t HexStrToInt(const QString &text);               // "$", "0x" prefixes; raises on a non-hex character
 uint32_t BinStrToInt(const QString &text);               // optional "0b" prefix; non-"1" counts as 0
 uint8_t HexPairToByte(QChar high, QChar low);            // non-hex characters count as 0
