@@ -171,6 +171,16 @@ void GatewaySimulator::dropLine()
     m_dropPoll.stop();
     m_stepTimer.stop();
     m_claimed = false;
+    // A pulled cable leaves the port name without a device. Pointing the link at a path that
+    // never exists keeps it that way: the closed pty's number is free again and the next
+    // pseudo-terminal opened on this machine (another test, another program) would get it.
+    if (!m_linkPath.isEmpty()) {
+        const QString unplugged = QFileInfo(m_linkPath).absolutePath() + QStringLiteral("/.unplugged-")
+                                  + QFileInfo(m_linkPath).fileName();
+        QFile::remove(m_linkPath);
+        if (::symlink(QFile::encodeName(unplugged).constData(), QFile::encodeName(m_linkPath).constData()) != 0)
+            QFile::remove(m_linkPath);
+    }
     enter(Mode::Dropped);
     finish(QStringLiteral("line-dropped"), QStringLiteral("dropped"));
     if (m_opt.replugAfterMs >= 0)
