@@ -84,16 +84,6 @@ public:
     void setBusy(bool) override {}
 };
 
-QByteArray withChecksum(QByteArray b)
-{
-    quint16 sum = 0;
-    for (int i = 4; i < b.size(); ++i)
-        sum = quint16(sum + quint8(b[i]));
-    b[2] = char(sum >> 8);
-    b[3] = char(sum & 0xFF);
-    return b;
-}
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -120,7 +110,7 @@ int main(int argc, char **argv)
     QRandomGenerator rng(7);
     while (image.size() < 8192)
         image.append(char(rng.bounded(256)));
-    image = withChecksum(image);
+    image = TBaseEEROM::WithChecksum(image);
     const QString imagePath = config.filePath(QStringLiteral("device.gwc"));
     QByteArray script(16384, '\0');
     for (auto &c : script)

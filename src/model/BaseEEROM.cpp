@@ -166,14 +166,28 @@ void TBaseEEROM::SaveFile()
         throw TorvaneError(QStringLiteral("Cannot write file \"%1\". %2").arg(FFileName, f.errorString()));
 }
 
-uint16_t TBaseEEROM::ComputeChecksum() const
+uint16_t TBaseEEROM::ChecksumOf(const QByteArray &bytes, qsizetype useSize)
 {
     uint32_t sum = 0;
-    const QByteArray &buf = Buffer();
-    const qsizetype end = qMin<qsizetype>(FUseSize, buf.size());
+    const qsizetype end = qMin(useSize, bytes.size());
     for (qsizetype i = 4; i < end; ++i)
-        sum += static_cast<uint8_t>(buf[i]);
+        sum += static_cast<uint8_t>(bytes[i]);
     return static_cast<uint16_t>(sum & 0xFFFF);
+}
+
+QByteArray TBaseEEROM::WithChecksum(QByteArray bytes)
+{
+    if (bytes.size() < 4)
+        return bytes;
+    const uint16_t sum = ChecksumOf(bytes, bytes.size());
+    bytes[2] = static_cast<char>(sum >> 8);
+    bytes[3] = static_cast<char>(sum & 0xFF);
+    return bytes;
+}
+
+uint16_t TBaseEEROM::ComputeChecksum() const
+{
+    return ChecksumOf(Buffer(), FUseSize);
 }
 
 uint16_t TBaseEEROM::StoredChecksum() const

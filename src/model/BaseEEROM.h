@@ -39,6 +39,10 @@ public:
     void UpdateChecksum();
     // The checksum the header bytes should hold for the current bytes.
     uint16_t ComputeChecksum() const;
+    // The header checksum of raw image bytes (bytes 4 .. useSize-1), and the bytes with it
+    // stored in bytes 2 and 3.
+    static uint16_t ChecksumOf(const QByteArray &bytes, qsizetype useSize);
+    static QByteArray WithChecksum(QByteArray bytes);
     uint16_t StoredChecksum() const;
 
     TItem *GetEintrag(const QString &Name) const;

@@ -6,6 +6,8 @@
 #include "link/SerialSettings.h"
 #include "platform/RegistryStore.h"
 
+#include "model/BaseEEROM.h"
+
 #include <QtTest>
 
 #include <csignal>
@@ -45,16 +47,6 @@ struct Simulator {
 QStringList device(const QString &command, const QStringList &extra = {})
 {
     return QStringList{command, "--port", "COM7", "--tcf", example("vantor.tcf"), "--lang", "english"} + extra;
-}
-
-QByteArray withChecksum(QByteArray b)
-{
-    quint16 sum = 0;
-    for (int i = 4; i < b.size(); ++i)
-        sum = quint16(sum + quint8(b[i]));
-    b[2] = char(sum >> 8);
-    b[3] = char(sum & 0xFF);
-    return b;
 }
 
 // Runs torvane-cli; when its stderr shows `cue`, does `onCue` (the user restarting the device)
@@ -184,7 +176,7 @@ private slots:
         if (file == "missing")
             QVERIFY(sim.record("received.bin").isEmpty());
         else
-            QCOMPARE(sim.record("image.gwc"), withChecksum(readAll(path)));
+            QCOMPARE(sim.record("image.gwc"), TBaseEEROM::WithChecksum(readAll(path)));
     }
 
     void writeScript_data()
@@ -266,7 +258,7 @@ private slots:
         const CliResult down = runInteractive(device("debug-download", {eth}), cue, restart);
         QVERIFY2(down.exitCode == 0, qPrintable(down.err));
         QVERIFY(sim.exchanges().contains("debug-download ok"));
-        QCOMPARE(sim.record("image.gwc"), withChecksum(readAll(eth)));
+        QCOMPARE(sim.record("image.gwc"), TBaseEEROM::WithChecksum(readAll(eth)));
     }
 
     void number_data()

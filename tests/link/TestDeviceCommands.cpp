@@ -8,6 +8,8 @@
 #include "model/TextHelpers.h"
 #include "platform/StatusTrace.h"
 
+#include "model/BaseEEROM.h"
+
 #include <QTimer>
 
 namespace {
@@ -34,17 +36,6 @@ QByteArray scriptWire(const QByteArray &script)
     for (char c : script)
         sum = quint16(sum + quint8(c));
     return QByteArray("\x10") + script.toHex().toUpper() + '\n' + QByteArray::number(sum, 16).toUpper().rightJustified(4, '0') + '\n';
-}
-
-// The image as the device had it, header checksum made right (a download recomputes it).
-QByteArray withChecksum(QByteArray b)
-{
-    quint16 sum = 0;
-    for (int i = 4; i < b.size(); ++i)
-        sum = quint16(sum + quint8(b[i]));
-    b[2] = char(sum >> 8);
-    b[3] = char(sum & 0xFF);
-    return b;
 }
 
 bool inOrder(const QStringList &list, const QStringList &wanted)
@@ -216,14 +207,14 @@ private slots:
             QVERIFY(rig.sim->received().isEmpty());
             return;
         }
-        QCOMPARE(rig.sim->image(), fault == "drop" ? exampleImage() : withChecksum(changed));
+        QCOMPARE(rig.sim->image(), fault == "drop" ? exampleImage() : TBaseEEROM::WithChecksum(changed));
         if (fault == "drop") {
             QVERIFY(LinkWait::waitUntil([&] { return rig.com.IsOpen(); }, 5000));
             rig.sim->options().dropAfterBytes = -1;
             rig.cmd.mainMenuDowloadClick();
 
             QVERIFY(rig.cmd.AutomaticDownloadOK);
-            QCOMPARE(rig.sim->image(), withChecksum(changed));
+            QCOMPARE(rig.sim->image(), TBaseEEROM::WithChecksum(changed));
         } else {
             QVERIFY(rig.view.commands.value(mainMenuDowload));
         }
@@ -543,9 +534,9 @@ private slots:
             QCOMPARE(rig.prompts.records.last().text, rig.T(outcome));
         const auto e = rig.lastExchange("debug-download");
         QCOMPARE(e.header, QByteArray("\x01\x2c", 2));
-        QCOMPARE(e.data, withChecksum(changed));
+        QCOMPARE(e.data, TBaseEEROM::WithChecksum(changed));
         if (verdict.isEmpty())
-            QCOMPARE(rig.sim->image(), withChecksum(changed));
+            QCOMPARE(rig.sim->image(), TBaseEEROM::WithChecksum(changed));
         QVERIFY(!rig.view.sizePanelAtProgress.isEmpty());
         QCOMPARE(rig.view.sizePanelAtProgress.first(), pacing ? QString("300 bytes H") : QString("300 bytes"));
         QCOMPARE(rig.view.panels[panelImageSize], pacing ? QString("300 bytes") : QString());
