@@ -4,6 +4,7 @@
 //
 // The pseudo-terminal has no baud rate, so the time measured is the software's own: the
 // session, the decoder or sender, the trace, and the simulator (same process).
+#include "CpuTime.h"
 #include "devsim/GatewaySimulator.h"
 #include "link/DeviceHandshake.h"
 #include "link/DownloadEEROM.h"
@@ -18,16 +19,9 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
 
 double wireSeconds(qint64 chars) { return chars * 10.0 / 115200.0; }
 

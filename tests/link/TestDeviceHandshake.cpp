@@ -1,5 +1,6 @@
 // The handshakes of the receiver: presence query, power-on banner, restart announcement,
 // against the simulator and against a bare line the test answers itself.
+#include "CpuTime.h"
 #include "LinkRig.h"
 
 #include "platform/StatusTrace.h"
@@ -7,18 +8,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <sys/resource.h>
-
-namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
-
-} // namespace
 
 class TestDeviceHandshake : public QObject
 {

@@ -1,4 +1,5 @@
 // The wait helper, the one-shot timer and the port-name mapping.
+#include "CpuTime.h"
 #include "link/LinkWait.h"
 #include "link/Monoflop.h"
 #include "platform/PortMap.h"
@@ -10,18 +11,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/resource.h>
-
-namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
-
-} // namespace
 
 class TestLinkWait : public QObject
 {
