@@ -12,7 +12,7 @@
 #include "link/LinkWait.h"
 #include "link/SerialSession.h"
 #include "localisation/LanguageSelect.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "platform/PortMap.h"
 #include "platform/UserPrompts.h"
 

@@ -1,7 +1,7 @@
 // Binding cost against description size: INI load, laden, and GetText of every parameter
 // looked up by name (as the grid does), for 100, 1 000 and 10 000 parameter lines.
 #include "model/BaseEEROM.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

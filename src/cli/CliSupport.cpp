@@ -1,7 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "cli/CliCommon.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "platform/UserPrompts.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "model/ProfilMapTool.h"
 
 #include <QCommandLineOption>

@@ -6,7 +6,7 @@
 #include "generators/ExtensionWriter.h"
 #include "link/LinkWait.h"
 #include "link/SerialSession.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "platform/PortMap.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "cli/CliCommon.h"
 #include "model/BaseEEROM.h"
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 
 // torvane-cli info FILE.gwc: what the header says about the image, without a description.
 int runInfo(const QStringList &arguments)

@@ -1,7 +1,7 @@
 // show, set and diff: the parameters of an image, read and written through the description.
 #include "cli/CliCommon.h"
 #include "cli/CliSupport.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/ItemTool.h"
 #include "model/ProfilMapItem.h"
 

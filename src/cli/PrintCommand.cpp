@@ -3,7 +3,7 @@
 #include "cli/CliSupport.h"
 #include "cli/DocumentPrintSink.h"
 #include "link/PrintEEROM.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/PrintSink.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 
 #include <QCoreApplication>
 #include <QDir>

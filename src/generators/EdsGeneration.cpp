@@ -3,8 +3,8 @@
 #include "generators/EdsGenerate.h"
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 #include "platform/UserPrompts.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "link/LinkWait.h"
 #include "localisation/LanguageSelect.h"
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 #include "platform/StatusTrace.h"
 #include "platform/UserPrompts.h"
 

@@ -5,9 +5,9 @@
 #include "link/LinkWait.h"
 #include "link/SerialSession.h"
 #include "localisation/LanguageSelect.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/StatusTrace.h"
 #include "platform/UserPrompts.h"
 

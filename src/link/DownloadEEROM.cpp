@@ -1,7 +1,7 @@
 #include "link/DownloadEEROM.h"
 
 #include "link/LinkWait.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/StatusTrace.h"
 
 void TDownloadEEROM::SendHexByte(uint8_t b)

@@ -2,7 +2,7 @@
 
 #include "localisation/LanguageSelect.h"
 #include "model/PrintSink.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 
 #include <QLocale>
 

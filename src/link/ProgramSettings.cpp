@@ -1,7 +1,7 @@
 #include "link/ProgramSettings.h"
 
 #include "link/SerialSettings.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "platform/RegistryStore.h"
 
 namespace ProgramSettings {

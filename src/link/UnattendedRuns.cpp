@@ -4,9 +4,9 @@
 #include "link/LinkWait.h"
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/NumericItems.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/StatusTrace.h"
 #include "platform/UserPrompts.h"
 

@@ -1,6 +1,6 @@
 #include "link/UploadEEROM.h"
 
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/StatusTrace.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "localisation/LanguageSelect.h"
 
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "platform/LocaleId.h"
 #include "platform/RegistryStore.h"
 

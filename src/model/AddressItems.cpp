@@ -1,10 +1,10 @@
 #include "model/AddressItems.h"
 
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
 #include "model/ItemBytes.h"
 #include "model/NumericItems.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/UserPrompts.h"
 
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "model/BaseEEROM.h"
 
-#include "model/GeneralError.h"
-#include "model/IniFile.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/IniFile.h"
+#include "base/TextHelpers.h"
 
 #include <QFile>
 #include <QSaveFile>

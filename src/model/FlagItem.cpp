@@ -4,7 +4,7 @@
 #include "model/IndexStream.h"
 #include "model/ItemBytes.h"
 #include "model/ItemEditor.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/UserPrompts.h"
 
 TBoolTool &TBoolTool::instance()

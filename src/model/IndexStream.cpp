@@ -1,7 +1,7 @@
 #include "model/IndexStream.h"
 
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 
 #include <QFile>
 

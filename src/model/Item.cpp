@@ -1,12 +1,12 @@
 #include "model/Item.h"
 
 #include "localisation/LanguageSelect.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "model/ItemEditor.h"
 #include "model/PrintSink.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 
 QString VisualRuleName(TVisualRule rule)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
 #include "model/Item.h"
 

@@ -1,8 +1,8 @@
 #include "model/ItemTool.h"
 
 #include "localisation/LanguageSelect.h"
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 
 // Format classes, one header per group.
 // (Included below as they exist.)

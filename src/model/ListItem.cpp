@@ -1,11 +1,11 @@
 #include "model/ListItem.h"
 
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "model/ItemBytes.h"
 #include "model/ItemEditor.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/UserPrompts.h"
 
 #include <vector>

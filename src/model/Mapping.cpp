@@ -1,9 +1,9 @@
 #include "model/Mapping.h"
 
 #include "localisation/LanguageSelect.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 #include "model/NumericItems.h"
 
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
 #include "model/ItemBytes.h"
 #include "model/ItemEditor.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 
 uint32_t ReadBigEndian(const TItem &item, int count)
 {

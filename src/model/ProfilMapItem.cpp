@@ -1,12 +1,12 @@
 #include "model/ProfilMapItem.h"
 
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "model/MappingEditor.h"
 #include "model/NumericItems.h"
 #include "model/PrintSink.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "platform/UserPrompts.h"
 
 #include <vector>

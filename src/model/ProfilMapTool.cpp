@@ -1,9 +1,9 @@
 #include "model/ProfilMapTool.h"
 
 #include "localisation/LanguageSelect.h"
-#include "model/GeneralError.h"
-#include "model/IniFile.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/IniFile.h"
+#include "base/TextHelpers.h"
 #include "platform/UserPrompts.h"
 
 namespace {

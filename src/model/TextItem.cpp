@@ -3,7 +3,7 @@
 #include "model/IndexStream.h"
 #include "model/ItemBytes.h"
 #include "model/ItemEditor.h"
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 
 void TTextItem::Load()
 {

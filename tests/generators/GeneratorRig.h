@@ -8,8 +8,8 @@
 #include "generators/ExtensionWriter.h"
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
-#include "model/GeneralError.h"
-#include "model/IniFile.h"
+#include "base/GeneralError.h"
+#include "base/IniFile.h"
 
 #include <QDir>
 #include <QFile>

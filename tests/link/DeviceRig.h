@@ -8,7 +8,7 @@
 
 #include "link/DeviceCommands.h"
 #include "localisation/LanguageSelect.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 
 #include <QMap>
 

@@ -4,8 +4,8 @@
 #include "DeviceRig.h"
 
 #include "link/UnattendedRuns.h"
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 #include "platform/StatusTrace.h"
 
 #include "model/BaseEEROM.h"

@@ -4,7 +4,7 @@
 #include "ScriptedPrompts.h"
 #include "TestPaths.h"
 
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "platform/InstanceBroadcast.h"
 #include "platform/RegistryStore.h"
 #include "platform/StatusTrace.h"

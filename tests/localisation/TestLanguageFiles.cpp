@@ -3,7 +3,7 @@
 
 #include "TestPaths.h"
 #include "localisation/LanguageSelect.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 
 #include <QDir>
 #include <QDirIterator>

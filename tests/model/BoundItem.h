@@ -5,8 +5,8 @@
 
 #include "ErrorOf.h"
 #include "model/BaseEEROM.h"
-#include "model/GeneralError.h"
-#include "model/IniFile.h"
+#include "base/GeneralError.h"
+#include "base/IniFile.h"
 #include "model/Item.h"
 
 #include <QByteArray>

@@ -1,8 +1,8 @@
 #include "ErrorOf.h"
 #include "ScriptedPrompts.h"
 #include "model/BaseEEROM.h"
-#include "model/GeneralError.h"
-#include "model/IniFile.h"
+#include "base/GeneralError.h"
+#include "base/IniFile.h"
 #include "model/ItemEditor.h"
 #include "model/PrintSink.h"
 

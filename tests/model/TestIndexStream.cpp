@@ -1,5 +1,5 @@
 #include "ErrorOf.h"
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 #include "model/IndexStream.h"
 
 #include <QRandomGenerator>

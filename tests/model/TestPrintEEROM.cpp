@@ -2,7 +2,7 @@
 
 #include "link/PrintEEROM.h"
 #include "localisation/LanguageSelect.h"
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 #include "model/PrintSink.h"
 
 #include "ScriptedPrompts.h"

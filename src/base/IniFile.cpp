@@ -1,4 +1,4 @@
-#include "model/IniFile.h"
+#include "base/IniFile.h"
 
 #include <QFile>
 #include <QStringDecoder>

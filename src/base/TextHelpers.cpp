@@ -1,6 +1,6 @@
-#include "model/TextHelpers.h"
+#include "base/TextHelpers.h"
 
-#include "model/GeneralError.h"
+#include "base/GeneralError.h"
 
 #include <QRegularExpression>
 

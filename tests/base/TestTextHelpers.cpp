@@ -1,5 +1,5 @@
-#include "model/GeneralError.h"
-#include "model/TextHelpers.h"
+#include "base/GeneralError.h"
+#include "base/TextHelpers.h"
 
 #include <QtTest>
 
