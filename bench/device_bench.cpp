@@ -161,7 +161,7 @@ int main(int argc, char **argv)
     qint64 before = chars();
     double start = now();
     cmd.mainMenuWriteScriptClick();
-    cmd.waitUntilIdle(2000, 120000);
+    cmd.waitUntilIdle(120000);
     const double scriptSeconds = now() - start;
     const qint64 scriptChars = chars() - before;
     if (cmd.writeScriptState != TSSRready || sim.exchanges().isEmpty()) {
@@ -178,7 +178,7 @@ int main(int argc, char **argv)
     before = chars();
     start = now();
     cmd.mainMenuUploadClick();
-    cmd.waitUntilIdle(2000, 60000);
+    cmd.waitUntilIdle(60000);
     const double upSeconds = now() - start;
     const qint64 upChars = chars() - before;
     if (!cmd.UploadBound) {

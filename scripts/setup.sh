@@ -2,8 +2,10 @@
 # Installs what building and testing Torvane needs on Debian 12, only what is missing.
 set -euo pipefail
 
+# fonts-dejavu-extra brings the oblique and bold-oblique faces: without them the printout's
+# italic text (the field captions of mapping tables) is only slanted upright glyphs.
 packages=(build-essential cmake ninja-build pkg-config ccache qt6-base-dev qt6-serialport-dev libudev-dev
-          binutils xvfb xauth imagemagick poppler-utils fonts-dejavu-core)
+          binutils xvfb xauth imagemagick poppler-utils fonts-dejavu-core fonts-dejavu-extra)
 
 missing=()
 for p in "${packages[@]}"; do

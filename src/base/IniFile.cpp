@@ -47,7 +47,7 @@ QString decodeWith(QStringConverter::Encoding enc, QByteArrayView bytes)
 
 } // namespace
 
-QString IniFile::decode(const QByteArray &bytes)
+QString IniFile::decode(const QByteArray &bytes, TextRule rule)
 {
     const auto *u = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype n = bytes.size();
@@ -59,17 +59,19 @@ QString IniFile::decode(const QByteArray &bytes)
         return decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2));
     if (n >= 2 && u[0] == 0xFE && u[1] == 0xFF)
         return decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2));
-    QByteArrayView body(bytes);
-    if (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
-        body = body.sliced(3);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(body);
-    if (!utf8.hasError())
+    // A UTF-8 BOM declares the encoding: a damaged byte further on becomes a replacement
+    // character in its own line instead of turning the whole file (BOM included) into
+    // Windows-1252, which would glue the BOM to the first section header.
+    if (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
+        return utf8.decode(QByteArrayView(bytes).sliced(3));
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError() || rule == TextRule::Utf8)
         return text;
     return decodeCp1252(bytes);
 }
 
-bool IniFile::load(const QString &path)
+bool IniFile::load(const QString &path, TextRule rule)
 {
     clear();
     m_fileName = path;
@@ -79,13 +81,13 @@ bool IniFile::load(const QString &path)
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         return false;
-    parse(bytes);
+    parse(bytes, rule);
     return true;
 }
 
-void IniFile::parse(const QByteArray &bytes)
+void IniFile::parse(const QByteArray &bytes, TextRule rule)
 {
-    parseText(decode(bytes));
+    parseText(decode(bytes, rule));
 }
 
 void IniFile::clear()
@@ -101,6 +103,10 @@ void IniFile::parseText(const QString &text)
     const QChar *p = text.constData();
     const qsizetype n = text.size();
     qsizetype start = 0;
+    // A BOM left in the text (a file saved twice by an editor that adds one, or text handed
+    // in directly) is not part of the first line.
+    while (start < n && p[start] == QChar(0xFEFF))
+        ++start;
     while (start <= n) {
         qsizetype end = start;
         while (end < n && p[end] != u'\n' && p[end] != u'\r')

@@ -14,8 +14,10 @@
 //  - inside a section a line is split at its first "="; key and value are each stripped;
 //    a line without "=" is kept whole (empty key, the line as value);
 //  - key look-ups ignore letter case and find the first entry of that key.
-// Text encoding: UTF-8 with or without BOM, UTF-16/UTF-32 with BOM; anything that is not
-// valid UTF-8 is read as Windows-1252, the code page description files are written in.
+// Text encoding: UTF-16/UTF-32 with BOM; UTF-8 with BOM (bytes that are not UTF-8 become
+// U+FFFD). Without BOM, description files are valid UTF-8 or else read as Windows-1252, the
+// code page they are written in (TextRule::Utf8OrWindows1252); language files are UTF-8
+// whatever they hold (TextRule::Utf8). A BOM is never part of the first line.
 class IniFile
 {
 public:
@@ -26,12 +28,14 @@ public:
         bool hasEquals = false;
     };
 
+    enum class TextRule { Utf8OrWindows1252, Utf8 };
+
     IniFile() = default;
 
     // Reads the file. A missing or unreadable file reads as a file without sections;
     // the result says whether the file could be read.
-    bool load(const QString &path);
-    void parse(const QByteArray &bytes);
+    bool load(const QString &path, TextRule rule = TextRule::Utf8OrWindows1252);
+    void parse(const QByteArray &bytes, TextRule rule = TextRule::Utf8OrWindows1252);
     void parseText(const QString &text);
     void clear();
 
@@ -50,7 +54,7 @@ public:
     const QList<Entry> *entries(const QString &section) const;
 
     // Decodes file bytes with the encoding rules above.
-    static QString decode(const QByteArray &bytes);
+    static QString decode(const QByteArray &bytes, TextRule rule = TextRule::Utf8OrWindows1252);
 
 private:
     struct Section {

@@ -140,24 +140,71 @@ QString IntToBinStr(uint32_t value, uint8_t bitCount)
     return s;
 }
 
+namespace {
+// Decimal digits only, accumulated in 64 bits; false on an empty text or any other character.
+// With `wrap` the value keeps its low 64 bits (the description formats' DecStrToInt64);
+// without it a value beyond 64 bits is refused.
+bool scanDigits(QStringView digits, bool wrap, uint64_t &value)
+{
+    value = 0;
+    if (digits.isEmpty())
+        return false;
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return false;
+        const auto d = static_cast<uint64_t>(c.unicode() - u'0');
+        if (!wrap && value > (UINT64_MAX - d) / 10u)
+            return false;
+        value = value * 10u + d; // unsigned, so a wrap-round is defined
+    }
+    return true;
+}
+} // namespace
+
+bool TryDecimalValue(QStringView text, int64_t &value)
+{
+    qsizetype prefix = 0;
+    if (text.startsWith(u'$'))
+        prefix = 1;
+    else if (text.size() >= 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X'))
+        prefix = 2;
+    if (prefix > 0) {
+        const QStringView hex = text.mid(prefix);
+        if (hex.isEmpty())
+            return false;
+        uint64_t v = 0;
+        for (QChar c : hex) {
+            const int d = TryHexDigitValue(c);
+            if (d < 0)
+                return false;
+            v = v * 16u + static_cast<uint64_t>(d);
+            if (v > 0xFFFFFFFFu)
+                return false;
+        }
+        value = static_cast<int64_t>(v);
+        return true;
+    }
+    const bool negative = text.startsWith(u'-');
+    uint64_t v = 0;
+    if (!scanDigits(negative ? text.mid(1) : text, false, v))
+        return false;
+    if (negative ? v > uint64_t(INT64_MAX) + 1u : v > uint64_t(INT64_MAX))
+        return false;
+    value = negative ? static_cast<int64_t>(0u - v) : static_cast<int64_t>(v);
+    return true;
+}
+
 int64_t DecStrToInt64(const QString &text)
 {
     if (text.isEmpty())
         return kInvalidInt64;
-    bool negative = false;
-    uint64_t value = 0; // unsigned so that overflow wraps instead of being undefined
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (i == 0 && c == u'-') {
-            negative = true;
-            continue;
-        }
-        if (c < u'0' || c > u'9')
-            return kInvalidInt64;
-        value = value * 10u + static_cast<uint64_t>(c.unicode() - u'0');
-    }
-    const auto result = static_cast<int64_t>(value);
-    return negative ? static_cast<int64_t>(0u - value) : result;
+    const bool negative = text.startsWith(u'-');
+    if (negative && text.size() == 1)
+        return 0;
+    uint64_t value = 0;
+    if (!scanDigits(QStringView(text).mid(negative ? 1 : 0), true, value))
+        return kInvalidInt64;
+    return negative ? static_cast<int64_t>(0u - value) : static_cast<int64_t>(value);
 }
 
 QString BoolToText(bool b)
@@ -167,18 +214,12 @@ QString BoolToText(bool b)
 
 int StrToInt(const QString &text)
 {
-    bool ok = false;
-    const QString t = text.trimmed();
-    int v = 0;
-    if (t.startsWith(u'$'))
-        v = static_cast<int>(t.mid(1).toUInt(&ok, 16));
-    else if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        v = static_cast<int>(t.mid(2).toUInt(&ok, 16));
-    else
-        v = t.toInt(&ok, 10);
-    if (!ok)
+    int64_t v = 0;
+    // A hexadecimal text is 32 bits unsigned and reads as their signed value ("$FFFFFFFF" is -1).
+    const bool hex = text.startsWith(u'$') || text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    if (!TryDecimalValue(text, v) || (!hex && (v < INT32_MIN || v > INT32_MAX)))
         throw TorvaneError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return v;
+    return static_cast<int>(static_cast<uint32_t>(v));
 }
 
 QString IntToHex(uint32_t value, int digits)
@@ -188,7 +229,8 @@ QString IntToHex(uint32_t value, int digits)
 
 QString FormatText(const QString &format, const QVariantList &args)
 {
-    static const QRegularExpression qtStyle(QStringLiteral("%[1-9]"));
+    // "%1" is Qt style; "%5d" or "%12.3d" is a width of a printf-style conversion.
+    static const QRegularExpression qtStyle(QStringLiteral("%[1-9][0-9]*(?![0-9]|\\.[0-9]|[sdiuxX])"));
     if (format.contains(qtStyle)) {
         QString out = format;
         for (const QVariant &a : args)
@@ -215,17 +257,22 @@ QString FormatText(const QString &format, const QVariantList &args)
             (format[j] == u'-' ? leftAlign : zeroPad) = true;
             ++j;
         }
-        int width = 0;
-        while (j < format.size() && format[j].isDigit())
-            width = width * 10 + format[j++].digitValue();
+        // Widths and precisions come from language and data files: read them saturating, and
+        // keep a conversion wider than kMaxFormatWidth as written instead of filling memory.
+        auto number = [&](qsizetype &k) {
+            int value = 0;
+            for (; k < format.size() && format[k] >= u'0' && format[k] <= u'9'; ++k)
+                value = qMin(value * 10 + (format[k].unicode() - u'0'), kMaxFormatWidth + 1);
+            return value;
+        };
+        const int width = number(j);
         int precision = -1;
         if (j < format.size() && format[j] == u'.') {
-            precision = 0;
             ++j;
-            while (j < format.size() && format[j].isDigit())
-                precision = precision * 10 + format[j++].digitValue();
+            precision = number(j);
         }
-        if (j >= format.size() || QStringLiteral("sdiuxX").indexOf(format[j]) < 0 || next >= args.size()) {
+        if (j >= format.size() || QStringLiteral("sdiuxX").indexOf(format[j]) < 0 || next >= args.size()
+            || width > kMaxFormatWidth || precision > kMaxFormatWidth) {
             out += c; // not a conversion we fill: keep it as written
             continue;
         }

@@ -25,12 +25,19 @@ QString ByteToHexText(uint8_t b);                        // same as ByteToHexCha
 QString IntToBinStr(uint32_t value, uint8_t bitCount);   // raises "IntToBinStr: falsche Bitzahl"
 
 constexpr int64_t kInvalidInt64 = INT64_MIN;             // the marker of DecStrToInt64
+// Decimal digits with an optional leading "-" (no hexadecimal), wrapping in 64 bits;
+// kInvalidInt64 for any other text. Shares its digit scanner with TryDecimalValue.
 int64_t DecStrToInt64(const QString &text);
 
 QString BoolToText(bool b);                              // "yes" / "no"
 
-// Decimal integer as the description formats read it (surrounding blanks allowed); raises
-// "'<text>' is not a valid integer value" otherwise, like the standard conversion.
+// The one decimal conversion of the system, for values and description fields alike: an
+// optional "-" followed by decimal digits, or a hexadecimal number of at most 32 bits after
+// "$" or "0x". Nothing else: no blanks, tabs or "+". False for any other text (and for a
+// decimal beyond 64 bits); a hexadecimal number reads as its unsigned value.
+bool TryDecimalValue(QStringView text, int64_t &value);
+// TryDecimalValue limited to signed 32 bits (a hexadecimal number keeps its 32 bits, so
+// "$FFFFFFFF" is -1); raises "'<text>' is not a valid integer value" otherwise.
 int StrToInt(const QString &text);
 // Upper-case hexadecimal with at least `digits` digits.
 QString IntToHex(uint32_t value, int digits);
@@ -39,5 +46,7 @@ QString IntToHex(uint32_t value, int digits);
 // Fills a message text with arguments. Texts from the language files use printf-style
 // conversions (%s, %d, %u, %x, %X, with optional flags, width and precision, %% for "%");
 // a text with Qt-style %1, %2 ... is filled with QString::arg. Missing arguments leave the
-// conversion as written; surplus arguments are ignored.
+// conversion as written; surplus arguments are ignored. A width or precision above
+// kMaxFormatWidth (as the template generator's limit) also leaves the conversion as written.
+constexpr int kMaxFormatWidth = 65535;
 QString FormatText(const QString &format, const QVariantList &args);

@@ -27,6 +27,35 @@ bool parseCommandLine(QCommandLineParser &parser, const QString &command, const 
 // Wrong usage found after parsing (missing argument, bad value): prints and returns ExitUsage.
 int usageError(const QCommandLineParser &parser, const QString &message);
 
+// --- the port options of every device command -------------------------------------------------
+class TCOM;
+class TSerialSettings;
+
+// --port, --baud, --data-bits, --parity (and --monitor where the command shows the device's
+// free text). Every setting not given defaults to the stored one, then to 9600 8N1.
+struct PortOptions {
+    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("Serial port (default: the stored port)."), QStringLiteral("COMn")};
+    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Baud rate (default: the stored one, else 9600)."), QStringLiteral("N")};
+    QCommandLineOption dataBits{QStringLiteral("data-bits"), QStringLiteral("Data bits: 7 or 8 (default: stored, else 8)."), QStringLiteral("7|8")};
+    QCommandLineOption parity{QStringLiteral("parity"), QStringLiteral("Parity: none, even, odd, mark or space (default: stored, else none)."),
+                              QStringLiteral("none|even|odd|mark|space")};
+    QCommandLineOption monitor{QStringLiteral("monitor"), QStringLiteral("Also print the text the device sends by itself (stdout).")};
+
+    void addTo(QCommandLineParser &parser, bool withMonitor = true) const;
+    // The stored settings with the options over them; false with the reason, and *usage set
+    // when an option's value is wrong (checked before anything is opened).
+    bool settings(const QCommandLineParser &parser, TSerialSettings &s, QString *error, bool *usage) const;
+};
+
+// Port options, then the port: prints the usage error or the reason and returns the exit code
+// (ExitOk when the command can go on). The port is not opened here.
+int applyPortOptions(const PortOptions &options, const QCommandLineParser &parser, TSerialSettings &settings);
+// Applies the session's settings and opens the port; prints "torvane-cli: cannot open COMn: "
+// and the reason (in use, permission denied on the device file, no device) when it stays closed.
+bool openDevicePort(TCOM &com);
+// The final line of a failed device command: "torvane-cli: COMMAND failed: REASON".
+int deviceCommandFailed(const QString &command, const QString &reason);
+
 // The commands, in the order --help lists them.
 const QList<CliCommand> &cliCommands();
 

@@ -31,15 +31,16 @@ bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const
     }
 
     LanguageSelect &language = binding.language;
-    const QString dir = parser.isSet(options.langDir) ? parser.value(options.langDir)
-                                                      : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
+    const QString dir = cliLangDir(parser.isSet(options.langDir) ? parser.value(options.langDir) : QString());
     language.setLangDir(dir);
     language.initLangs();
     language.readDefaultLang();
     if (parser.isSet(options.lang)) {
         const QString name = parser.value(options.lang);
         if (!language.readFile(name)) {
-            cliErr() << "torvane-cli: language \"" << name << "\" is not installed in \"" << dir << "\"" << Qt::endl;
+            cliErr() << "torvane-cli: language \"" << name << "\" is not installed in \"" << dir << "\" (installed: "
+                     << (language.Flanguages.isEmpty() ? QStringLiteral("none") : language.Flanguages.join(QStringLiteral(", ")))
+                     << ")" << Qt::endl;
             return false;
         }
     }
@@ -51,6 +52,49 @@ bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const
     binding.image.ItemTool().FProfilMapTool = &binding.profiles;
     binding.image.ReadBaseSection = parser.isSet(options.base);
     return true;
+}
+
+QString cliLangDir(const QString &langDirOption)
+{
+    return !langDirOption.isEmpty() ? langDirOption : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
+}
+
+bool checkLanguageArgument(const QStringList &arguments, QString *message)
+{
+    QString name, dir;
+    bool named = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (a == QLatin1String("--"))
+            break; // what follows is arguments, not options
+        for (const QString option : {QStringLiteral("--lang"), QStringLiteral("--lang-dir")}) {
+            QString value;
+            if (a == option && i + 1 < arguments.size())
+                value = arguments[++i];
+            else if (a.startsWith(option + u'='))
+                value = a.mid(option.size() + 1);
+            else
+                continue;
+            if (option.size() == 6) {
+                name = value;
+                named = true;
+            } else {
+                dir = value;
+            }
+            break;
+        }
+    }
+    if (!named)
+        return true;
+    LanguageSelect language;
+    language.setLangDir(cliLangDir(dir));
+    language.initLangs();
+    if (language.Flanguages.contains(name))
+        return true;
+    *message = QStringLiteral("language \"%1\" is not installed in \"%2\" (installed: %3)")
+                   .arg(name, language.langDir(),
+                        language.Flanguages.isEmpty() ? QStringLiteral("none") : language.Flanguages.join(QStringLiteral(", ")));
+    return false;
 }
 
 void setFlagRegisters(TBaseEEROM &image)

@@ -31,7 +31,8 @@ struct CliBinding {
 struct DescriptionOptions {
     QCommandLineOption tcf{QStringLiteral("tcf"), QStringLiteral("The description file."), QStringLiteral("DESC.tcf")};
     QCommandLineOption base{QStringLiteral("base"), QStringLiteral("Read the parameters from section \"Base\".")};
-    QCommandLineOption lang{QStringLiteral("lang"), QStringLiteral("Language of the texts (default: the fall-back language)."),
+    QCommandLineOption lang{QStringLiteral("lang"),
+                            QStringLiteral("Language of the texts for this run (default: the language the user's locale maps to)."),
                             QStringLiteral("NAME")};
     QCommandLineOption langDir{QStringLiteral("lang-dir"), QStringLiteral("Folder of the language files (default: lang beside the program)."),
                                QStringLiteral("DIR")};
@@ -46,6 +47,13 @@ bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const
 // flag register of every parameter as the main window does before showing values.
 bool openImage(CliBinding &binding, const QString &path);
 void setFlagRegisters(TBaseEEROM &image);
+
+// The language folder: --lang-dir when given, else "lang" beside the program.
+QString cliLangDir(const QString &langDirOption);
+// A --lang naming no installed language is a usage error whatever the command: checked on
+// the raw command line before the command runs. Returns false and sets *message (naming
+// the installed languages) when the name is unknown.
+bool checkLanguageArgument(const QStringList &arguments, QString *message);
 
 // torvane-cli shows the model's messages on stderr and counts them: a message that comes up
 // while a command works without a user means something could not be done, and the commands

@@ -6,26 +6,43 @@
 #include "generators/ExtensionWriter.h"
 #include "link/LinkWait.h"
 #include "link/SerialSession.h"
+#include "base/FileReplace.h"
 #include "base/GeneralError.h"
-#include "platform/PortMap.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 
 namespace {
 
-// The extension writer's progress lines go to stdout as they come.
+// The extension writer's progress lines go to stdout as they come. While a file is checked they
+// are held back: when the check fails, the last one is the reason, and that goes to stderr.
 class ConsoleExtensionView final : public TExtensionView
 {
 public:
+    bool holding = false;
+    QStringList held;
+
     void SetFileLabel(const QString &) override {}
     void AddProgressLine(const QString &line) override
     {
-        cliOut() << line << Qt::endl;
+        if (holding)
+            held << line;
+        else
+            cliOut() << line << Qt::endl;
     }
     void SetWriteEnabled(bool) override {}
     void SetCloseEnabled(bool) override {}
+
+    // Prints the held lines, but the last one when it is the reason of a failure (returned).
+    QString release(bool lastIsFailure)
+    {
+        holding = false;
+        const QString last = lastIsFailure && !held.isEmpty() ? held.takeLast() : QString();
+        for (const QString &line : std::as_const(held))
+            cliOut() << line << Qt::endl;
+        held.clear();
+        return last;
+    }
 };
 
 } // namespace
@@ -83,28 +100,26 @@ int runEds(const QStringList &arguments)
                              ? parser.value(output)
                              : QDir::current().filePath(EdsGeneration::ProposedFileName(
                                    image, EdsGeneration::TemplateExtension(templateName), templateName));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(generated) != generated.size() || !file.commit()) {
-        cliErr() << "torvane-cli: cannot write \"" << path << "\"" << Qt::endl;
+    if (const QString error = replaceFileContents(path, generated); !error.isEmpty()) {
+        cliErr() << "torvane-cli: " << error << Qt::endl;
         return ExitFailure;
     }
     cliOut() << path << Qt::endl;
     return ExitOk;
 }
 
-// torvane-cli extension --port COMn FILE.hex
+// torvane-cli extension [--port COMn] [--baud N] [--data-bits 7|8] [--parity P] FILE.hex
 int runExtension(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("The serial port the device is on."),
-                                  QStringLiteral("COMn"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Baud rate (default 9600)."), QStringLiteral("N"));
+    PortOptions portOptions; // the same options, defaults and checks as the other device commands
+    portOptions.addTo(parser, false);
     DescriptionOptions description; // only its language options are offered here
-    parser.addOption(port);
-    parser.addOption(baud);
     parser.addOption(description.lang);
     parser.addOption(description.langDir);
-    parser.addPositionalArgument(QStringLiteral("FILE.hex"), QStringLiteral("The extension as an Intel HEX file."));
+    parser.addPositionalArgument(QStringLiteral("FILE.hex"),
+                                 QStringLiteral("The extension as an Intel HEX file; characters 5 to 8 of its name are the "
+                                                "extension number in hexadecimal (cust0A01.hex: 0A01)."));
     int exitCode = ExitOk;
     if (!parseCommandLine(parser, QStringLiteral("extension"),
                           QStringLiteral("Checks an extension HEX file and writes it into the device."), arguments,
@@ -112,9 +127,11 @@ int runExtension(const QStringList &arguments)
         return exitCode;
     if (parser.positionalArguments().size() != 1)
         return usageError(parser, QStringLiteral("extension takes exactly one FILE.hex"));
-    const int comNumber = PortMap::comNumber(parser.value(port));
-    if (comNumber < 0)
-        return usageError(parser, QStringLiteral("--port COMn is required"));
+    const QString file = parser.positionalArguments().first();
+
+    TCOM com(nullptr, nullptr);
+    if (const int rc = applyPortOptions(portOptions, parser, com.Settings); rc != ExitOk)
+        return rc;
 
     LanguageSelect language;
     const QString langDir = parser.isSet(description.langDir)
@@ -129,38 +146,33 @@ int runExtension(const QStringList &arguments)
         return ExitFailure;
     }
 
-    TCOM com(nullptr, nullptr);
     ConsoleExtensionView view;
     TExtensionWriter writer(com, view, &language);
     // The file is checked before the port is touched: a bad file sends nothing.
-    if (!writer.LoadHexFile(parser.positionalArguments().first()))
-        return ExitFailure;
+    view.holding = true;
+    const bool loaded = writer.LoadHexFile(file);
+    const QString loadError = view.release(!loaded);
+    if (!loaded)
+        return deviceCommandFailed(QStringLiteral("extension"), QStringLiteral("\"%1\": %2").arg(file, loadError));
 
-    com.Settings.StandardSerialOptions();
-    com.Settings.PortNumber.Text = PortMap::portName(comNumber);
-    if (parser.isSet(baud))
-        com.Settings.Baudrate.Text = parser.value(baud);
-    try {
-        com.ApplySettings();
-    } catch (const TorvaneError &e) {
-        cliErr() << "torvane-cli: " << e.message() << Qt::endl;
+    if (!openDevicePort(com))
         return ExitFailure;
-    }
-    LinkWait::handlePendingEvents();
-    if (!com.IsOpen()) {
-        cliErr() << "torvane-cli: cannot open " << PortMap::portName(comNumber) << Qt::endl;
-        return ExitFailure;
-    }
-
     bool stored = false;
+    QString reason;
     try {
         stored = writer.doWrite(true);
+        reason = writer.resultMessage;
     } catch (const TorvaneError &e) {
-        cliOut().flush();
-        cliErr() << "torvane-cli: " << e.message() << Qt::endl;
-        return ExitFailure;
+        reason = e.message();
     }
+    cliOut().flush();
     // Let the last bytes leave before the port closes.
-    LinkWait::waitUntil([&] { return com.OutputPending() == 0; }, 1000);
-    return stored ? ExitOk : ExitFailure;
+    LinkWait::waitUntil([&] { return com.OutputPending() == 0 || !com.IsOpen(); }, 1000);
+    if (stored)
+        return ExitOk;
+    if (!com.IsOpen())
+        reason = language.translate(QStringLiteral("statusBarPanelPortLost"));
+    else if (reason.isEmpty()) // no verdict at all
+        reason = language.translate(QStringLiteral("ExtensionDlgMessageTimeout"));
+    return deviceCommandFailed(QStringLiteral("extension"), reason);
 }

@@ -2,6 +2,7 @@
 #include "cli/CliCommon.h"
 #include "cli/CliSupport.h"
 #include "base/GeneralError.h"
+#include "model/EditorRules.h"
 #include "model/ItemTool.h"
 #include "model/ProfilMapItem.h"
 
@@ -58,6 +59,25 @@ bool mappingEntries(TProfilMapItem *map, QJsonArray &entries)
                                    {QStringLiteral("fields"), fields}});
     }
     return cliMessageCount() == before;
+}
+
+// Why the window would not let the user edit the parameter; empty when it would.
+QString windowRefusal(const TItemlist &items, TItem &item, const QString &value, bool debugView)
+{
+    const TVisualRule rule = item.GetVisualRule();
+    const TGridView view = MostPermissiveView(items, debugView);
+    if (IsEditableInGrid(rule, view))
+        return {};
+    QString why;
+    if (!IsShownInGrid(rule, view))
+        why = rule == vrEdit || rule == vrShow ? QStringLiteral("the window shows it only with the show-more toggle, which the master parameter keeps off")
+                                                : QStringLiteral("the window does not show it");
+    else if (!debugView && IsEditableInGrid(rule, MostPermissiveView(items, true)))
+        why = QStringLiteral("the window lets only its debug view change it (--debug)");
+    else
+        why = QStringLiteral("the window does not let the user change it");
+    return QStringLiteral("\"%1\": cannot set \"%2\": rule %3: %4; --raw stores it anyway")
+        .arg(item.Identifier(), value, VisualRuleName(rule), why);
 }
 
 } // namespace
@@ -131,11 +151,21 @@ int runSet(const QStringList &arguments)
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Write the result here (default: FILE.gwc itself)."), QStringLiteral("OUT.gwc"));
     parser.addOption(output);
+    const QCommandLineOption debug(QStringLiteral("debug"),
+                                   QStringLiteral("Allow what the window's debug view allows: every shown parameter is editable."));
+    parser.addOption(debug);
+    const QCommandLineOption raw(QStringLiteral("raw"),
+                                 QStringLiteral("Store values as the parameters themselves take them: no editor checks, no editability rule."));
+    parser.addOption(raw);
     parser.addPositionalArgument(QStringLiteral("FILE.gwc"), QStringLiteral("The configuration image."));
     parser.addPositionalArgument(QStringLiteral("NAME=VALUE"), QStringLiteral("Assignments, applied in order."), QStringLiteral("NAME=VALUE..."));
     int exitCode = ExitOk;
     if (!parseCommandLine(parser, QStringLiteral("set"),
-                          QStringLiteral("Changes parameters of an image and writes it with a new checksum."), arguments, &exitCode))
+                          QStringLiteral("Changes parameters of an image and writes it with a new checksum.\n"
+                                         "Each value must be one the parameter editor of the window would accept (the number "
+                                         "field's range, a list entry, a flag wording, ...), for a parameter the window lets "
+                                         "the user edit; otherwise nothing is written."),
+                          arguments, &exitCode))
         return exitCode;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() < 2)
@@ -157,6 +187,17 @@ int runSet(const QStringList &arguments)
         if (!item) {
             cliErr() << "torvane-cli: " << name << ": no such parameter in the description of device "
                      << binding.image.deviceId << "; nothing written" << Qt::endl;
+            return ExitFailure;
+        }
+        // By default set stands in for the editor dialog: the parameter must be editable in
+        // the window (as far as its toggles and, with --debug, the debug view reach) and the
+        // text one the dialog could return for it.
+        // With --raw only a value past the used part is refused: it would not be saved.
+        QString refusal = parser.isSet(raw) ? UsedPartRefusal(*item) : windowRefusal(binding.image.ItemList, *item, value, parser.isSet(debug));
+        if (refusal.isEmpty() && !parser.isSet(raw))
+            refusal = EditorRefusal(*item, value);
+        if (!refusal.isEmpty()) {
+            cliErr() << "torvane-cli: " << refusal << "; nothing written" << Qt::endl;
             return ExitFailure;
         }
         // A message shown while setting (a mapping command that could not be carried out,
@@ -191,11 +232,14 @@ int runDiff(const QStringList &arguments)
     QCommandLineParser parser;
     DescriptionOptions options;
     options.addTo(parser);
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print a JSON object instead of tab-separated rows."));
+    parser.addOption(json);
     parser.addPositionalArgument(QStringLiteral("A.gwc"), QStringLiteral("The first image."));
     parser.addPositionalArgument(QStringLiteral("B.gwc"), QStringLiteral("The second image."));
     int exitCode = ExitOk;
     if (!parseCommandLine(parser, QStringLiteral("diff"),
-                          QStringLiteral("Lists the parameters whose text differs between two images (exit 0 equal, 1 different, 2 trouble)."),
+                          QStringLiteral("Lists the parameters whose text differs between two images, and those present in "
+                                         "one only (exit 0 equal, 1 different, 2 trouble)."),
                           arguments, &exitCode))
         return exitCode;
     const QStringList positional = parser.positionalArguments();
@@ -207,24 +251,63 @@ int runDiff(const QStringList &arguments)
         || !openImage(b, positional[1]))
         return ExitUsage;
 
+    QJsonObject result{{QStringLiteral("a"), positional[0]}, {QStringLiteral("b"), positional[1]}};
     if (a.image.deviceId != b.image.deviceId) {
-        cliOut() << "device identifiers differ: " << positional[0] << " is " << a.image.deviceId << ", " << positional[1]
-                 << " is " << b.image.deviceId << '\n';
+        if (parser.isSet(json)) {
+            result.insert(QStringLiteral("equal"), false);
+            result.insert(QStringLiteral("deviceA"), a.image.deviceId);
+            result.insert(QStringLiteral("deviceB"), b.image.deviceId);
+            cliOut() << QJsonDocument(result).toJson(QJsonDocument::Indented);
+        } else {
+            cliOut() << "device identifiers differ: " << positional[0] << " is " << a.image.deviceId << ", " << positional[1]
+                     << " is " << b.image.deviceId << '\n';
+        }
         cliOut().flush();
         return ExitFailure;
     }
-    bool different = false, failed = false;
+    // Both ways: every parameter of A against B, then the parameters only B has (the two
+    // images may bind different sections, or a section may depend on the revision).
+    bool failed = false;
+    QJsonArray differences;
+    auto compare = [&](TItem *itemA, TItem *itemB) {
+        const QString name = itemA ? itemA->Identifier() : itemB->Identifier();
+        const QString textA = itemA ? textOrError(itemA, &failed) : QString();
+        const QString textB = itemB ? textOrError(itemB, &failed) : QString();
+        if (itemA && itemB && textA == textB)
+            return;
+        differences.append(QJsonObject{{QStringLiteral("identifier"), name},
+                                       {QStringLiteral("a"), itemA ? QJsonValue(textA) : QJsonValue()},
+                                       {QStringLiteral("b"), itemB ? QJsonValue(textB) : QJsonValue()}});
+        if (!parser.isSet(json))
+            cliOut() << name << '\t' << (itemA ? textA : QStringLiteral("(missing)")) << '\t'
+                     << (itemB ? textB : QStringLiteral("(missing)")) << '\n';
+    };
+    // A name that occurs twice pairs its occurrences in order.
+    auto byName = [](const TItemlist &items) {
+        QHash<QString, QList<TItem *>> map;
+        for (const auto &item : items)
+            map[item->Identifier().toCaseFolded()].append(item.get());
+        return map;
+    };
+    const auto namesA = byName(a.image.ItemList), namesB = byName(b.image.ItemList);
+    QHash<QString, int> seen;
     for (const auto &item : a.image.ItemList) {
-        const QString textA = textOrError(item.get(), &failed);
-        TItem *other = b.image.GetEintrag(item->Identifier());
-        const QString textB = other ? textOrError(other, &failed) : QStringLiteral("(missing)");
-        if (textA != textB) {
-            different = true;
-            cliOut() << item->Identifier() << '\t' << textA << '\t' << textB << '\n';
-        }
+        const QString key = item->Identifier().toCaseFolded();
+        compare(item.get(), namesB.value(key).value(seen[key]++));
+    }
+    seen.clear();
+    for (const auto &item : b.image.ItemList) {
+        const QString key = item->Identifier().toCaseFolded();
+        if (seen[key]++ >= namesA.value(key).size())
+            compare(nullptr, item.get());
+    }
+    if (parser.isSet(json)) {
+        result.insert(QStringLiteral("equal"), differences.isEmpty());
+        result.insert(QStringLiteral("differences"), differences);
+        cliOut() << QJsonDocument(result).toJson(QJsonDocument::Indented);
     }
     cliOut().flush();
     if (failed)
         cliErr() << "torvane-cli: some parameters could not be read" << Qt::endl;
-    return different ? ExitFailure : ExitOk;
+    return differences.isEmpty() ? ExitOk : ExitFailure;
 }

@@ -1,8 +1,9 @@
 // torvane-cli print: the parameter printout of an image, as text or as a PDF.
 #include "cli/CliCommon.h"
 #include "cli/CliSupport.h"
-#include "cli/DocumentPrintSink.h"
 #include "link/PrintEEROM.h"
+#include "base/FileReplace.h"
+#include "print/DocumentPrintSink.h"
 #include "base/GeneralError.h"
 #include "model/PrintSink.h"
 
@@ -10,7 +11,7 @@
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QTextDocument>
 
 namespace {
@@ -18,35 +19,44 @@ namespace {
 const QString kPdfOption = QStringLiteral("pdf");
 
 // Lays the printout out in a document and writes it as a PDF, replacing OUT only once the
-// whole file is written.
+// whole file is on disk.
 bool writePdf(TPrintEEROM &image, const QString &path, const QString &title, const QString &configVersion)
 {
     QTextDocument document;
-    QFont font = document.defaultFont();
-    font.setPointSize(9);
+    QFont font = DocumentPrintSink::printFont(9);
     // No ligatures: the PDF's text must read (and search, and copy) as the parameters' texts.
     font.setStyleStrategy(QFont::PreferNoShaping);
     document.setDefaultFont(font);
     DocumentPrintSink sink(document);
     image.print(sink, QCoreApplication::applicationVersion(), configVersion);
+    sink.finish();
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        cliErr() << "torvane-cli: cannot create \"" << path << "\": " << file.errorString() << Qt::endl;
-        return false;
-    }
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&pdf);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("Torvane"));
         document.print(&writer);
     }
-    if (!file.commit()) {
-        cliErr() << "torvane-cli: cannot write \"" << path << "\": " << file.errorString() << Qt::endl;
+    const QString error = replaceFileContents(path, pdf.data());
+    if (!error.isEmpty()) {
+        cliErr() << "torvane-cli: " << error << Qt::endl;
         return false;
     }
     return true;
+}
+
+// A PDF run needs no runtime folder (no sockets, no settings there), yet the platform's start
+// warns on stderr when XDG_RUNTIME_DIR is unset; that one warning is dropped, all others pass.
+QtMessageHandler previousHandler = nullptr;
+void dropRuntimeDirWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
 }
 
 } // namespace
@@ -59,8 +69,11 @@ bool cliNeedsGui(const QStringList &arguments)
         const QString &a = arguments.at(i);
         if (a == QLatin1String("--"))
             break;
-        if (a == QLatin1String("--") + kPdfOption || a.startsWith(QLatin1String("--") + kPdfOption + u'='))
+        if (a == QLatin1String("--") + kPdfOption || a.startsWith(QLatin1String("--") + kPdfOption + u'=')) {
+            if (!previousHandler)
+                previousHandler = qInstallMessageHandler(dropRuntimeDirWarning);
             return true;
+        }
     }
     return false;
 }

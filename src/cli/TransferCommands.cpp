@@ -144,69 +144,6 @@ private:
     UserPrompts *m_previous;
 };
 
-// --port, --baud, --data-bits, --parity, --monitor; the port settings default to the stored ones.
-struct PortOptions {
-    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("Serial port (default: the stored port)."), QStringLiteral("COMn")};
-    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Baud rate (default: the stored one, else 9600)."), QStringLiteral("N")};
-    QCommandLineOption dataBits{QStringLiteral("data-bits"), QStringLiteral("Data bits: 7 or 8 (default: stored, else 8)."), QStringLiteral("7|8")};
-    QCommandLineOption parity{QStringLiteral("parity"), QStringLiteral("Parity: none, even, odd, mark or space (default: stored, else none)."),
-                              QStringLiteral("none|even|odd|mark|space")};
-    QCommandLineOption monitor{QStringLiteral("monitor"), QStringLiteral("Also print the text the device sends by itself (stdout).")};
-
-    void addTo(QCommandLineParser &parser) const
-    {
-        parser.addOption(port);
-        parser.addOption(baud);
-        parser.addOption(dataBits);
-        parser.addOption(parity);
-        parser.addOption(monitor);
-    }
-
-    // The stored settings with the options over them; false with the reason, and *usage set
-    // when an option's value is wrong.
-    bool settings(const QCommandLineParser &parser, TSerialSettings &s, QString *error, bool *usage) const
-    {
-        *usage = true;
-        TSerialSettings defaults;
-        defaults.StandardSerialOptions();
-        s.Read(RegistryStore::user());
-        const std::pair<TSelectionList *, const TSelectionList *> lists[] = {
-            {&s.Baudrate, &defaults.Baudrate}, {&s.Startbits, &defaults.Startbits}, {&s.StopBits, &defaults.StopBits},
-            {&s.Datenbits, &defaults.Datenbits}, {&s.Parity, &defaults.Parity}};
-        for (const auto &[list, fallback] : lists)
-            if (list->Text.isEmpty())
-                list->Text = fallback->Text;
-
-        if (parser.isSet(port)) {
-            const int n = PortMap::comNumber(parser.value(port));
-            if (n < PortMap::kFirstPort || n > PortMap::kLastPort) {
-                *error = QStringLiteral("--port takes COM1 .. COM%1, not \"%2\"").arg(PortMap::kLastPort).arg(parser.value(port));
-                return false;
-            }
-            s.PortNumber.Text = PortMap::portName(n);
-        }
-        const auto pick = [&](const QCommandLineOption &o, TSelectionList &list) {
-            if (!parser.isSet(o))
-                return true;
-            const QString v = parser.value(o).trimmed().toLower();
-            if (!list.Items.contains(v)) {
-                *error = QStringLiteral("--%1 takes one of %2, not \"%3\"").arg(o.names().first(), list.Items.join(u' '), parser.value(o));
-                return false;
-            }
-            list.Text = v;
-            return true;
-        };
-        if (!pick(baud, s.Baudrate) || !pick(dataBits, s.Datenbits) || !pick(parity, s.Parity))
-            return false;
-        *usage = false;
-        if (s.PortNumber.Text.isEmpty() || s.PortNumber.Text == TSerialSettings::kOffline) {
-            *error = QStringLiteral("no port given (--port COMn) and none stored in the settings");
-            return false;
-        }
-        return true;
-    }
-};
-
 // The main window's device side without a window: description, image, session, receiver,
 // the device commands, the terminal view and prompts.
 struct DeviceRun {
@@ -252,14 +189,8 @@ struct CommandSetup {
 // the reason and returns the exit code on failure, ExitOk when the command can go on.
 int prepare(DeviceRun &run, CommandSetup &setup, const QString &imageFile = QString())
 {
-    QString error;
-    bool usage = false;
-    if (!setup.port.settings(setup.parser, run.com.Settings, &error, &usage)) {
-        if (usage)
-            return usageError(setup.parser, error);
-        cliErr() << "torvane-cli: " << error << Qt::endl;
-        return ExitFailure;
-    }
+    if (const int rc = applyPortOptions(setup.port, setup.parser, run.com.Settings); rc != ExitOk)
+        return rc;
     if (!prepareBinding(run.binding, setup.parser, setup.description))
         return ExitFailure;
     if (!imageFile.isEmpty() && !openImage(run.binding, imageFile))
@@ -268,31 +199,35 @@ int prepare(DeviceRun &run, CommandSetup &setup, const QString &imageFile = QStr
     run.view.monitor = setup.parser.isSet(setup.port.monitor);
     run.receiver.Install();
     run.cmd.BindEvents();
-    try {
-        run.com.ApplySettings();
-    } catch (const TorvaneError &e) {
-        cliErr() << "torvane-cli: " << e.message() << Qt::endl;
-        return ExitFailure;
-    }
-    LinkWait::handlePendingEvents();
-    if (!run.com.IsOpen()) {
-        cliErr() << "torvane-cli: cannot open " << run.com.Settings.PortNumber.Text;
-        if (!run.com.State.isEmpty())
-            cliErr() << " (" << run.com.State << ")";
-        cliErr() << Qt::endl;
-        return ExitFailure;
-    }
-    return ExitOk;
+    return openDevicePort(run.com) ? ExitOk : ExitFailure;
 }
 
-// The failure line names the last status the device commands showed.
+// The failure line names why the command failed (time-out, no gateway, wrong checksum, the
+// device's verdict, port lost, ...), not the progress text that happened to be shown last.
 int failed(const DeviceRun &run, const QString &what)
 {
-    cliErr() << "torvane-cli: " << what << " failed";
-    if (!run.view.lastStatus.isEmpty())
-        cliErr() << ": " << run.view.lastStatus;
-    cliErr() << Qt::endl;
-    return ExitFailure;
+    return deviceCommandFailed(what, !run.cmd.FailureReason.isEmpty() ? run.cmd.FailureReason : run.view.lastStatus);
+}
+
+// The file an upload writes must be writable before the device is asked: a wrong -o must not
+// cost a whole transfer.
+bool writableTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    QString why;
+    if (info.exists() && !info.isFile())
+        why = QStringLiteral("it is not a file");
+    else if (info.exists() && !info.isWritable())
+        why = QStringLiteral("the file is not writable");
+    else if (!folder.isDir())
+        why = QStringLiteral("the folder \"%1\" does not exist").arg(folder.filePath());
+    else if (!info.exists() && !folder.isWritable())
+        why = QStringLiteral("the folder \"%1\" is not writable").arg(folder.filePath());
+    if (why.isEmpty())
+        return true;
+    cliErr() << "torvane-cli: cannot write \"" << path << "\": " << why << Qt::endl;
+    return false;
 }
 
 bool saveImage(DeviceRun &run, const QString &path)
@@ -333,6 +268,8 @@ int runUploadLike(const QStringList &arguments, bool debug)
         return exitCode;
     if (!setup.parser.isSet(out) || !setup.parser.positionalArguments().isEmpty())
         return usageError(setup.parser, name + QStringLiteral(" takes -o OUT.gwc and no further arguments"));
+    if (!writableTarget(setup.parser.value(out)))
+        return ExitFailure;
 
     DeviceRun run;
     if (const int rc = prepare(run, setup); rc != ExitOk)
@@ -343,7 +280,7 @@ int runUploadLike(const QStringList &arguments, bool debug)
         good = run.cmd.DebugTransferOK;
     } else {
         run.cmd.mainMenuUploadClick();
-        run.cmd.waitUntilIdle(int(TUploadEEROM::kUploadTimeoutMs), kOverallLimitMs);
+        run.cmd.waitUntilIdle(kOverallLimitMs);
         good = run.cmd.UploadBound;
     }
     if (!good)
@@ -414,7 +351,7 @@ int runWriteScript(const QStringList &arguments)
         return run.cmd.ScriptSent ? ExitOk : failed(run, QStringLiteral("write-script"));
     }
     run.cmd.mainMenuWriteScriptClick();
-    run.cmd.waitUntilIdle(int(TUploadEEROM::kUploadTimeoutMs), kOverallLimitMs);
+    run.cmd.waitUntilIdle(kOverallLimitMs);
     return run.cmd.writeScriptState == TSSRready ? ExitOk : failed(run, QStringLiteral("write-script"));
 }
 
@@ -437,7 +374,7 @@ int runReset(const QStringList &arguments)
         return rc;
     run.prompts.assumeYes = setup.parser.isSet(yes);
     run.cmd.mainMenuResetDeviceClick();
-    run.cmd.waitUntilIdle(int(TUploadEEROM::kUploadTimeoutMs), kOverallLimitMs);
+    run.cmd.waitUntilIdle(kOverallLimitMs);
     if (run.prompts.lastAnswer == PromptButton::No) {
         cliErr() << "torvane-cli: reset not done" << Qt::endl;
         return ExitFailure;

@@ -1,5 +1,6 @@
 #include "cli/CliCommon.h"
 #include "cli/CliSupport.h"
+#include "localisation/LanguageSelect.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,7 +14,12 @@ void printToolHelp(QTextStream &s)
          "Configures fieldbus gateways without a window.\n\nCommands:\n";
     for (const CliCommand &c : cliCommands())
         s << "  " << c.name.leftJustified(16) << c.summary << '\n';
-    s << "\nRun 'torvane-cli COMMAND --help' for the options of a command.\n";
+    s << "\nOptions:\n"
+         "  --version       Shows the program's version.\n"
+         "  --help          Shows this help.\n"
+         "\nRun 'torvane-cli COMMAND --help' for the options of a command.\n"
+         "Texts are in the language the user's locale maps to (lang/userlang2applang.ini);\n"
+         "--lang NAME chooses another for one run.\n";
     s.flush();
 }
 
@@ -39,6 +45,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Kellerbrand"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TORVANE_VERSION));
     installCliPrompts();
+    LanguageSelect::setRemembersChoice(false); // --lang is for this run only
 
     QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
@@ -50,8 +57,17 @@ int main(int argc, char *argv[])
         printToolHelp(cliOut());
         return ExitOk;
     }
+    if (command == QLatin1String("--version")) {
+        cliOut() << "torvane-cli " << QCoreApplication::applicationVersion() << Qt::endl;
+        return ExitOk;
+    }
     for (const CliCommand &c : cliCommands()) {
         if (c.name == command) {
+            QString languageProblem;
+            if (!checkLanguageArgument(args, &languageProblem)) {
+                cliErr() << "torvane-cli: " << languageProblem << Qt::endl;
+                return ExitUsage;
+            }
             args.removeAt(1); // the command's parser sees: program, options, arguments
             return c.run(args);
         }

@@ -3,12 +3,12 @@
 #include "generators/EdsGenerate.h"
 #include "localisation/LanguageSelect.h"
 #include "model/BaseEEROM.h"
+#include "base/FileReplace.h"
 #include "base/GeneralError.h"
 #include "base/TextHelpers.h"
 #include "platform/UserPrompts.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -145,9 +145,9 @@ Result mainMenuGenerateEDS(TBaseEEROM &image, const QString &templateDir)
         return {Outcome::Cancelled, {}};
 
     // The file is replaced only once the new content is completely written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(stream) != stream.size() || !file.commit())
-        throw TorvaneError(FormatText(translate(image, QStringLiteral("EdsGenerateCannotWrite")), {path}));
+    const QString error = replaceFileContents(path, stream);
+    if (!error.isEmpty())
+        throw TorvaneError(FormatText(translate(image, QStringLiteral("EdsGenerateCannotWrite")), {path}) + u'\n' + error);
     return {Outcome::Saved, path};
 }
 

@@ -187,9 +187,12 @@ bool TExtensionWriter::CheckHexFileLine(qsizetype &Position, int LineNumber)
     case 0x00: { // data
         if (count == 0)
             break;
-        const uint32_t address = m_base + offset;
-        if (address + uint32_t(count) > kAddressSpace)
+        // In 64 bits: a linear base of 0xFFFF0000 plus the offset plus the count would wrap
+        // round in 32 and pass the bound.
+        const uint64_t start = uint64_t(m_base) + offset;
+        if (start + uint64_t(count) > kAddressSpace)
             throw TorvaneError(lineError(QStringLiteral("ExtensionDlgHexFileAddressErrorLine"), LineNumber));
+        const uint32_t address = uint32_t(start);
         for (int k = 0; k < count; ++k)
             fFlashMem[qsizetype(address) + k] = record[4 + k];
         if (address < fMinFlashAddress)

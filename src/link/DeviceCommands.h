@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Monoflop.h"
 #include "model/Events.h"
 
 #include <QByteArray>
@@ -129,6 +130,8 @@ struct TDeviceTimings {
 // handlers, the character display, the connect button, the write-script and reset
 // sequences and the debug transfers. It owns the device state of the main window and shows
 // everything through a TDeviceView; the window, the command line and the tests drive it alike.
+// One class in three source files, one per group: DeviceCommands.cpp (transfers, display,
+// connection), DeviceScriptCommands.cpp (write script and reset), DeviceDebugCommands.cpp.
 //
 // The session, the image and the receiver are not owned. The receiver must be installed on
 // the session and fed to this image; BindEvents binds the image's events and the session's
@@ -167,6 +170,9 @@ public:
     bool UploadBound = false;      // the last good upload was bound without an error
     bool ScriptSent = false;       // the last SendScriptFile succeeded
     bool DebugTransferOK = false;  // the last debug transfer delivered or was accepted
+    // Why the last command (or a step of its sequence) failed: the text it showed for that
+    // failure. Emptied when a command starts; progress texts never land here.
+    QString FailureReason;
 
     // --- transfer commands -------------------------------------------------------------------
     void doUpload(bool useStatusText, bool checkForUniversalScript);
@@ -215,11 +221,10 @@ public:
     // True while a requested upload has not ended, or while a transfer end handler still runs
     // (a sequence goes on from there).
     bool Busy() const;
-    // Runs the event loop until Busy() is false. An upload whose request got no character
-    // within silenceMs is abandoned with the time-out status (the image's own time-out only
-    // starts with the first character); a time-out reported by the image ends the wait as
-    // well. False when overallMs passed first.
-    bool waitUntilIdle(int silenceMs, int overallMs);
+    // Runs the event loop until Busy() is false. An upload that timed out (the image's own
+    // time-out, or the guard of the phase before the first data byte) is abandoned, and so is
+    // one whose port went away. False when overallMs passed first.
+    bool waitUntilIdle(int overallMs);
     // The upload that was asked for ended in a time-out (or was abandoned for silence).
     bool UploadTimedOut() const { return m_uploadTimedOut; }
 
@@ -230,8 +235,13 @@ private:
     bool CatchDevice(bool forUpload);
     bool drainOutput();
     bool waitForCollected(const QString &text, int ms);
-    void abandonUpload();
+    void abandonUpload(const QString &reason);
     void showAndStatus(const QString &key);
+    void noteFailure(const QString &text) { FailureReason = text; }
+    // The port went away during a wait: shows and notes "port lost"; true when it did.
+    bool portLost();
+    void startCommand() { FailureReason.clear(); }
+    void uploadGuardEnded();
 
     TCOM &m_com;
     TDownloadEEROM &m_image;
@@ -242,9 +252,11 @@ private:
 
     bool m_scriptIdChanged = false;
     bool m_uploadPending = false;
-    bool m_uploadBegun = false;
     bool m_uploadTimedOut = false;
     bool m_quietCancel = false;
-    uint32_t m_uploadRequestTick = 0;
+    // The image's own time-out starts with the first complete data byte; this one watches the
+    // phase before it, so a device that answers the request with anything but data (a stray
+    // character, a line end, one digit) and then stays quiet ends the upload as timed out.
+    TMonoflop m_uploadGuard;
     int m_handlerDepth = 0;
 };

@@ -79,9 +79,11 @@ bool TDeviceReceiver::CheckdeviceConnected(int maxWait, int retry)
     for (int attempt = 0; attempt < retry && !found; ++attempt) {
         CollectString.clear();
         m_com.PutChar(kCtrlT);
-        LinkWait::waitUntil([this] { return CollectString.contains(QStringLiteral("OK")); }, maxWait);
+        LinkWait::waitUntil([this] { return CollectString.contains(QStringLiteral("OK")) || !m_com.IsOpen(); }, maxWait);
         DeviceCheck = false; // from the second attempt on, the image sees the replies too
         found = CollectString == QStringLiteral("OK");
+        if (!m_com.IsOpen())
+            break;
     }
     CollectCharacters = false;
     return found;
@@ -94,7 +96,7 @@ bool TDeviceReceiver::bannerLoop(int maxWait, int delayMs)
     for (;;) {
         if (CollectString == previous && !CollectString.isEmpty())
             break;
-        if (uint32_t(GetTickCount() - start) >= uint32_t(qMax(0, maxWait)))
+        if (uint32_t(GetTickCount() - start) >= uint32_t(qMax(0, maxWait)) || !m_com.IsOpen())
             break;
         LinkWait::handlePendingEvents();
         previous = CollectString;
@@ -105,7 +107,7 @@ bool TDeviceReceiver::bannerLoop(int maxWait, int delayMs)
             // Without a delay the loop would spin until the first character: sleep until one
             // arrives (or the time is up) instead.
             const int left = maxWait - int(uint32_t(GetTickCount() - start));
-            LinkWait::waitUntil([this] { return !CollectString.isEmpty(); }, left);
+            LinkWait::waitUntil([this] { return !CollectString.isEmpty() || !m_com.IsOpen(); }, left);
         }
         statusTrace().logStringOnly(QStringLiteral("collected: ") + CollectString);
     }
@@ -125,11 +127,12 @@ bool TDeviceReceiver::SendCtrlVAndwaitForEinschaltmeldung(int maxWait, int initi
     return bannerLoop(maxWait, lastChangeTime);
 }
 
-bool TDeviceReceiver::waitForEinschaltmeldung(int maxWait, int initialWait)
+bool TDeviceReceiver::waitForEinschaltmeldung(int maxWait, int initialWait, bool keepCollected)
 {
     statusTrace().logStringOnly(QStringLiteral("waitForEinschaltmeldung maxWait %1 initialWait %2").arg(maxWait).arg(initialWait));
     CollectCharacters = true;
-    CollectString.clear();
+    if (!keepCollected)
+        CollectString.clear();
     ExactDelay(initialWait);
     const bool found = bannerLoop(maxWait, 100);
     statusTrace().logStringOnly(QStringLiteral("banner: ") + CollectString);
@@ -140,9 +143,13 @@ bool TDeviceReceiver::waitForEinschaltmeldung(int maxWait, int initialWait)
 bool TDeviceReceiver::WaitForRestartText(int limit)
 {
     CollectString.clear();
+    const QString restart = QStringLiteral("Restart");
     const bool found = LinkWait::waitUntil(
-        [this] { return CollectString.contains(QStringLiteral("Restart"), Qt::CaseInsensitive); }, limit);
-    if (found)
+        [&] { return CollectString.contains(restart, Qt::CaseInsensitive) || !m_com.IsOpen(); }, limit)
+        && CollectString.contains(restart, Qt::CaseInsensitive);
+    if (found) {
         statusTrace().logStringOnly(QStringLiteral("Restart: ") + CollectString);
+        CollectString.remove(0, CollectString.indexOf(restart, 0, Qt::CaseInsensitive) + restart.size());
+    }
     return found;
 }

@@ -33,15 +33,20 @@ public:
     void Receive(int Count);
 
     // Presence query: up to retry times 0x14 and a wait of maxWait ms for exactly "OK".
+    // Every wait here ends at once when the port goes away (the caller asks IsOpen).
     bool CheckdeviceConnected(int maxWait, int retry);
     // Asks for the power-on banner (0x16) and waits until it stops growing or maxWait has
     // passed; true when it carries the signature "(c)kB" (any letter case). CollectCharacters
     // stays set; the caller clears it.
     bool SendCtrlVAndwaitForEinschaltmeldung(int maxWait, int initialWait, int lastChangeTime);
-    // The same without asking: waits for a banner the device sends by itself.
-    bool waitForEinschaltmeldung(int maxWait, int initialWait);
+    // The same without asking: waits for a banner the device sends by itself. With
+    // keepCollected the text already collected counts (what followed "Restart" in the same
+    // read, see WaitForRestartText) instead of being emptied first.
+    bool waitForEinschaltmeldung(int maxWait, int initialWait, bool keepCollected = false);
     // Waits up to limit ms for "Restart" (any letter case); the caller sets CollectCharacters.
-    // The result is only traced by the program; it is returned for the command line.
+    // When found, CollectString keeps only what followed it (a device that restarts at once
+    // may send its banner in the same read). The result is only traced by the program; it is
+    // returned for the command line.
     bool WaitForRestartText(int limit);
 
     TCOM &Com() const { return m_com; }

@@ -9,6 +9,7 @@
 //                        other error, port missing)
 //   WM_COMSTATE       session -> main window: wParam the waiting count (2 with lParam 50/60),
 //                        lParam 0 online, 10 port closed, 50 port held by another program,
+//                        55 the user may not open the device file (permission denied),
 //                        60 another copy of the program waits for this port
 //   WM_REOPENCOM      -> session: wParam 0 re-open the port, 1 forget doComOpen
 enum TLinkMessageNumber : int {
@@ -22,6 +23,7 @@ enum TComStateCode : int {
     comStateOnline = 0,
     comStateClosed = 10,
     comStateInUse = 50,
+    comStateNoPermission = 55, // not a lock: the device file refuses this user
     comStateOtherCopyWaits = 60,
 };
 

@@ -11,7 +11,11 @@
 #include "platform/UsbNotifier.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -216,6 +220,7 @@ void TCOM::openPort()
         path = PortMap::linkPath(m_comNumber);
     const QString canonical = QFileInfo(path).canonicalFilePath();
     m_devicePath = canonical.isEmpty() ? path : canonical;
+    LastOpenError.clear();
     COM.setPortName(m_devicePath);
     if (!COM.open(QIODevice::ReadWrite))
         return; // the reason has reached onComError
@@ -247,6 +252,31 @@ void TCOM::closeCOM()
 // ---------------------------------------------------------------------------------------------
 // failures and recovery
 
+namespace {
+
+bool deviceAccessDeniedByFile(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return ::access(name.constData(), R_OK | W_OK) != 0 && errno == EACCES;
+}
+
+} // namespace
+
+bool (*TCOM::DeviceAccessDenied)(const QString &path) = deviceAccessDeniedByFile;
+
+QString TCOM::PermissionDeniedText() const
+{
+    // Serial devices belong to a group whose members may open them ("dialout" on most systems).
+    QString group = QFileInfo(m_devicePath).group();
+    if (group.isEmpty() || group == QLatin1String("root"))
+        group = QStringLiteral("dialout");
+    return QStringLiteral("Permission denied on %1 (COM%2): this user may not open the serial port. Add the user to the "
+                          "group \"%3\" (for example: sudo usermod -aG %3 $USER) and log in again.")
+        .arg(m_devicePath)
+        .arg(m_comNumber)
+        .arg(group);
+}
+
 void TCOM::onComError(QSerialPort::SerialPortError errorCode)
 {
     switch (errorCode) {
@@ -262,13 +292,26 @@ void TCOM::onComError(QSerialPort::SerialPortError errorCode)
         COM.clearError();
         return;
     case QSerialPort::PermissionError:
+        // The port reports a lock file, an exclusive open by another program and a device file
+        // this user may not open all alike; the file's own permission tells the last one apart.
+        if (DeviceAccessDenied && DeviceAccessDenied(m_devicePath)) {
+            statusTrace().logStringOnly(QStringLiteral("Keine Berechtigung für ") + m_devicePath + QStringLiteral(": ")
+                                        + COM.errorString());
+            doComOpen = false;
+            TimerWaitingForCom.stop();
+            LastOpenError = PermissionDeniedText();
+            sendComState(2, comStateNoPermission);
+            break;
+        }
         statusTrace().logStringOnly(QStringLiteral("Port wird von einer anderen App verwendet"));
+        LastOpenError = QStringLiteral("Port COM%1 is in use by another application").arg(m_comNumber);
         doComOpen = false;
         TimerWaitingForCom.stop();
         sendComState(2, comStateInUse);
         break;
     case QSerialPort::DeviceNotFoundError:
         statusTrace().logStringOnly(QStringLiteral("ie_BadId - bad or unsupported ID - waiting for com"));
+        LastOpenError = QStringLiteral("COM%1: no device at %2").arg(m_comNumber).arg(m_devicePath);
         onWaitingForCom(4);
         break;
     case QSerialPort::ReadError:

@@ -93,6 +93,15 @@ public:
     qint32 CurrentBaudRate() const { return COM.baudRate(); }
     const QSerialPort &Port() const { return COM; }
     static bool IsPortAvailable(int comNumber);
+    // Whether the user may not read and write the device file at path (access(2) says EACCES).
+    // A refused open is a lock held by another program unless this says so. Replaceable for
+    // tests, which run with rights that no file refuses.
+    static bool (*DeviceAccessDenied)(const QString &path);
+    // Why the last open failed, for the user: the port held by another program, permission
+    // denied on the device file (naming the path and the group that may open it), no device.
+    // Empty after a successful open.
+    QString LastOpenError;
+    QString PermissionDeniedText() const;
 
     void PutChar(char c);
     void PutString(const QByteArray &bytes);

@@ -28,7 +28,10 @@ bool RunAutomaticDownload(TDeviceCommands &commands, LanguageSelect *language, c
 {
     commands.doDownLoad(true);
     statusTrace().logStringOnly(QStringLiteral("auto ok ") + BoolToText(commands.AutomaticDownloadOK));
-    LinkWait::waitUntil([&] { return commands.AutomaticDownloadOK; }, timings.confirmMs);
+    // The download has waited for the device's restart before doDownLoad returns; only a
+    // handler that still runs can bring the confirmation later. A failed download has nothing
+    // more to wait for.
+    LinkWait::waitUntil([&] { return commands.AutomaticDownloadOK || !commands.Busy(); }, timings.confirmMs);
     if (commands.AutomaticDownloadOK) {
         ExactDelay(timings.exitDelayMs);
         return true;

@@ -171,8 +171,14 @@ void TUploadEEROM::CharacterIn(QChar c)
 
     switch (FMode) {
     case umData:
-        if (isLineEnd(c))
-            FMode = umWaitForchecksum;
+        if (isLineEnd(c)) {
+            // Line ends before the first data digit are no data: they end the device's
+            // previous answer ("OK" whose CR LF comes in a later read than the letters).
+            if (inCount == 0 && usIncount == 0)
+                EmitToDisplay(c);
+            else
+                FMode = umWaitForchecksum;
+        }
         else if (isHexDigit(c))
             StoreDigit(c);
         else
@@ -196,9 +202,15 @@ void TUploadEEROM::CharacterIn(QChar c)
         break;
     case umChksum:
         if (isHexDigit(c)) {
-            MF.Start();
-            if (FInChkSum > 0x0FFFFFFFu)
+            if (FInChkSum > 0x0FFFFFFFu) {
+                // More digits than any 16-bit sum has: it can never match, and an endless run
+                // of digits must not keep the transfer alive.
+                statusTrace().logStringOnly(QStringLiteral("upload: checksum longer than 8 digits"));
                 m_checksumOverflow = true;
+                FailUpload(ecChecksummError);
+                break;
+            }
+            MF.Start();
             FInChkSum = FInChkSum * 16u + uint32_t(HexDigitValue(c));
         } else {
             FMode = umwaitforEnd; // the character is consumed

@@ -1,11 +1,14 @@
 #include "localisation/LanguageSelect.h"
 
 #include "base/IniFile.h"
+#include "base/TextHelpers.h"
 #include "platform/LocaleId.h"
 #include "platform/RegistryStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
+
+#include <atomic>
 
 namespace {
 
@@ -64,7 +67,7 @@ QString LanguageSelect::mapUserDefaultLang()
 {
     const int localeId = userDefaultLocaleId();
     IniFile map;
-    map.load(QDir(langDir()).filePath(QStringLiteral("userlang2applang.ini")));
+    map.load(QDir(langDir()).filePath(QStringLiteral("userlang2applang.ini")), IniFile::TextRule::Utf8);
     const QList<IniFile::Entry> *lines = map.entries(kUserLangs);
     if (!lines)
         return QString();
@@ -72,9 +75,8 @@ QString LanguageSelect::mapUserDefaultLang()
     for (const IniFile::Entry &line : *lines) {
         if (line.key.isEmpty())
             continue;
-        bool ok = false;
-        const int id = line.key.toInt(&ok);
-        if (!ok)
+        int64_t id = 0;
+        if (!TryDecimalValue(line.key, id))
             return QString(); // one bad number spoils the whole map
         if (id == localeId) {
             result = line.value;
@@ -93,7 +95,7 @@ QString LanguageSelect::fileOf(const QString &lang, qsizetype index) const
 bool LanguageSelect::loadTable(const QString &path, QStringList &keys, QStringList &values)
 {
     IniFile file;
-    file.load(path);
+    file.load(path, IniFile::TextRule::Utf8); // language files are UTF-8 unless a BOM says otherwise
     const QList<IniFile::Entry> *entries = file.entries(kTranslations);
     if (!entries)
         return false;
@@ -139,8 +141,23 @@ bool LanguageSelect::readFile(const QString &lang)
     }
     loadTable(fileOf(lang, i), currentKeys, currentLang);
     m_currentIndex.rebuild(currentKeys);
-    RegistryStore::user().writeString(registryPath, QStringLiteral("UserLang"), lang);
+    if (remembersChoice())
+        RegistryStore::user().writeString(registryPath, QStringLiteral("UserLang"), lang);
     return true;
+}
+
+namespace {
+std::atomic<bool> g_remembersChoice{true};
+}
+
+void LanguageSelect::setRemembersChoice(bool on)
+{
+    g_remembersChoice = on;
+}
+
+bool LanguageSelect::remembersChoice()
+{
+    return g_remembersChoice;
 }
 
 void LanguageSelect::KeyIndex::rebuild(const QStringList &keys)

@@ -39,6 +39,11 @@ public:
     QString mapUserDefaultLang();
     bool readDefaultLang();
     bool readFile(const QString &lang);
+    // Whether readFile remembers the language under "UserLang" for the next start (on by
+    // default). The command line turns it off for its whole process: a language chosen there
+    // is for that run only and must not change what the window starts with.
+    static void setRemembersChoice(bool on);
+    static bool remembersChoice();
     QString translate(const QString &key) const;
     QString translateBlock(const QString &startKey) const;
     QStringList translateToList(const QString &startKey) const;

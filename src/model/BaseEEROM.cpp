@@ -1,11 +1,11 @@
 #include "model/BaseEEROM.h"
 
+#include "base/FileReplace.h"
 #include "base/GeneralError.h"
 #include "base/IniFile.h"
 #include "base/TextHelpers.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 TBaseEEROM::TBaseEEROM()
 {
@@ -158,12 +158,9 @@ void TBaseEEROM::openfile(const QString &filename)
 void TBaseEEROM::SaveFile()
 {
     // The old file stays until the new content is completely on disk.
-    QSaveFile f(FFileName);
-    if (!f.open(QIODevice::WriteOnly))
-        throw TorvaneError(QStringLiteral("Cannot create file \"%1\". %2").arg(FFileName, f.errorString()));
-    const QByteArray bytes = UsedBytes();
-    if (f.write(bytes) != bytes.size() || !f.commit())
-        throw TorvaneError(QStringLiteral("Cannot write file \"%1\". %2").arg(FFileName, f.errorString()));
+    const QString error = replaceFileContents(FFileName, UsedBytes());
+    if (!error.isEmpty())
+        throw TorvaneError(error);
 }
 
 uint16_t TBaseEEROM::ChecksumOf(const QByteArray &bytes, qsizetype useSize)

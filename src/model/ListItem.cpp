@@ -39,6 +39,10 @@ struct ActivePreset {
 };
 // The presets being applied, outermost first. One thread runs all model code.
 std::vector<ActivePreset> g_activePresets;
+// Presets applied since the outermost one began. Without a cycle, presets that each apply
+// the next level twice still grow as 2^depth; the limit stops such a description within
+// milliseconds instead of minutes.
+int g_presetApplications = 0;
 
 } // namespace
 
@@ -195,6 +199,17 @@ void TListItem::ApplyPreset(const QString &entryName)
         throw PresetCycleError(QStringLiteral("Preset \"%1\" of parameter \"%2\" applies itself again (%3); "
                                               "it was stopped and the configuration left as it was")
                                    .arg(entryName, Identifier(), chain.join(QStringLiteral(" -> "))));
+    }
+
+    if (g_activePresets.empty())
+        g_presetApplications = 0;
+    if (++g_presetApplications > kMaxPresetApplications) {
+        const ActivePreset &first = g_activePresets.front();
+        throw PresetCycleError(QStringLiteral("Preset \"%1\" of parameter \"%2\" applies more than %3 presets (stopped at preset "
+                                              "\"%4\" of parameter \"%5\"); it was stopped and the configuration left as it was")
+                                   .arg(first.entry, first.item->Identifier())
+                                   .arg(kMaxPresetApplications)
+                                   .arg(entryName, Identifier()));
     }
 
     const QString deviceText = QStringLiteral("0x") + IntToHex(FData->Size() > 1 ? FData->GetByteIDX(1) : 0, 2);

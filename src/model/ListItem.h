@@ -25,8 +25,11 @@ public:
 
     // The names of the entries whose condition holds for the image bytes now (into FExtList).
     QStringList SelectableEntries();
-    // Sets the parameters named in the preset section of the entry.
+    // Sets the parameters named in the preset section of the entry. A preset that applies
+    // itself again, or presets that together apply more than kMaxPresetApplications presets,
+    // raise an error and leave the image as it was before the outermost preset.
     void ApplyPreset(const QString &entryName);
+    static constexpr int kMaxPresetApplications = 1000;
 
     QStringList FList;    // the entry lines, in file order
     QStringList FExtList; // the entries offered by the last SelectableEntries

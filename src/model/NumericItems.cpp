@@ -28,12 +28,11 @@ void WriteBigEndian(TItem &item, int count, uint32_t value)
 // digits, nothing else (a blank in a digit place is not a digit).
 uint8_t HexPairValue(const QString &pair)
 {
-    bool ok = !pair.isEmpty();
-    for (QChar c : pair)
-        ok = ok && ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'));
-    if (!ok)
-        throw TorvaneError(QStringLiteral("'%1' is not a valid integer value").arg(u'$' + pair));
-    return static_cast<uint8_t>(HexStrToInt(pair));
+    const QString text = u'$' + pair.left(2);
+    int64_t value = 0;
+    if (!TryDecimalValue(text, value))
+        throw TorvaneError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return static_cast<uint8_t>(value);
 }
 
 namespace {
@@ -87,17 +86,10 @@ void T32BitItem::SetText(const QString &NewValue)
 {
     // The grid shows the value unsigned (up to 4294967295); that text must be writable
     // back, so an unsigned decimal beyond the signed range is accepted as well.
-    uint32_t value = 0;
-    try {
-        value = DecimalValue(NewValue);
-    } catch (const TorvaneError &) {
-        const QString t = NewValue.trimmed();
-        bool ok = !t.isEmpty() && t.at(0).isDigit();
-        value = ok ? t.toUInt(&ok, 10) : 0u;
-        if (!ok)
-            throw;
-    }
-    WriteBigEndian(*this, 4, value);
+    int64_t value = 0;
+    if (!TryDecimalValue(NewValue, value) || value < INT32_MIN || value > int64_t(UINT32_MAX))
+        throw TorvaneError(QStringLiteral("'%1' is not a valid integer value").arg(NewValue));
+    WriteBigEndian(*this, 4, static_cast<uint32_t>(value));
 }
 
 QString T32BitItem::GetText()

@@ -59,7 +59,7 @@ QString TProfilMapItem::GetText()
 
 uint32_t TProfilMapItem::GetIntegerValue()
 {
-    return ReadBigEndian(*this, 2);
+    return ReadBigEndian(*this, kPointerBytes);
 }
 
 TVisualRule TProfilMapItem::GetVisualRule()
@@ -196,6 +196,15 @@ void TProfilMapItem::MapListToEEROM()
     const qint64 size = FData->Size();
     if (a >= size)
         throw TorvaneError(FormatText(tr(QStringLiteral("exceptionGWEintragMapTooLarge")), {ClassName(), operation, a, size}));
+    // The table must lie after this parameter's own bytes, the pointer to it: records or the
+    // closing byte on the pointer overwrite it, and a table that ends before it ends the used
+    // image there (see SetUseSize below), so the saved file loses the pointer. Either way the
+    // table could not be found again.
+    const qint64 pointerFirst = Position;
+    const qint64 pointerLast = pointerFirst + kPointerBytes - 1;
+    if (qint64(S) <= pointerLast)
+        throw TorvaneError(FormatText(tr(QStringLiteral("exceptionGWEintragMapOverwritesPointer")),
+                                      {ClassName(), operation, qint64(S), a, pointerFirst, pointerLast}));
 
     for (size_t i = 0; i < items.size(); ++i)
         items[i]->FEEROMPosition = static_cast<uint16_t>(positions[i]);

@@ -17,6 +17,7 @@ class TProfilMapItem : public TItem
 public:
     // Offsets below this are the image header; a table there would overwrite it.
     static constexpr int kFirstListOffset = 5;
+    static constexpr int kPointerBytes = 2; // the table's offset, big-endian, at Position
 
     TProfilMapItem(TItemlist *iParent, TIndexStream *m, const IniFile *FIniDatei, TFormat Frmt);
     ~TProfilMapItem() override;

@@ -1,5 +1,7 @@
 #include "platform/PortMap.h"
 
+#include "platform/ConfigPaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,10 +27,7 @@ QString portName(int comNumber)
 
 QString mapDirectory()
 {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/Kellerbrand/Torvane/ports");
+    return ConfigPaths::programConfigDir() + QStringLiteral("/ports");
 }
 
 QString linkPath(int comNumber)

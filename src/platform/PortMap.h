@@ -5,7 +5,7 @@
 // Port names of the program ("COM1", "COM12", ...) and the device each one stands for.
 //
 // A name is first looked up in the per-user port map: a symbolic link
-//   $XDG_CONFIG_HOME/Kellerbrand/Torvane/ports/COMn    ($XDG_CONFIG_HOME defaults to ~/.config)
+//   <config>/Kellerbrand/Torvane/ports/COMn    (<config>: see ConfigPaths::programConfigDir)
 // that points at the device (scripts, the demo and the simulator put links there). A link that
 // exists always wins, even when it dangles: opening it then reports a missing device, which is
 // what the reconnect poll waits out. Without a link the default mapping applies:

@@ -1,5 +1,8 @@
 #include "platform/RegistryStore.h"
 
+#include "base/FileReplace.h"
+#include "platform/ConfigPaths.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,7 +11,6 @@
 #include <QHash>
 #include <QLockFile>
 #include <QMutex>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QThread>
 #include <QtDebug>
@@ -25,9 +27,11 @@
 //   "WindowPosSize"=hex:0a,00,00,00,...,<backslash>
 //     14,00,00,00              (hex data continues on lines ending in a backslash)
 //
-// It is written in UTF-8. Strings that contain control characters (line breaks, NUL) or
+// It is written in UTF-8. Strings that contain control characters (line breaks, tabs) or
 // unpaired surrogates are written as hex(1): (UTF-16LE, NUL-terminated), the export form of
-// a string value that cannot be quoted on one line; they read back as strings. Every write
+// a string value that cannot be quoted on one line; they read back as strings. A NUL ends a
+// stored string, so no name or string may contain one: it is refused when written and a
+// line that holds one is damage when read, whichever encoding the file has. Every write
 // locks, re-reads, changes and replaces the file, so two running copies never lose each
 // other's values; reads take no lock because the file is only ever replaced by a rename.
 
@@ -64,18 +68,49 @@ struct Value
     QByteArray bytes;
 };
 
+// Names compare without regard to letter case; this is the form they are looked up by.
+QString foldedName(const QString &name)
+{
+    return name.toCaseFolded();
+}
+
+// Look-ups go through a hash so that reading a file with many keys or values stays one pass;
+// the hash is rebuilt after a removal.
 struct Key
 {
     QStringList segments; // stored spelling, without the root
-    QList<Value> values;
 
+    const QList<Value> &values() const { return m_values; }
     int valueIndex(const QString &name) const
     {
-        for (int i = 0; i < values.size(); ++i)
-            if (values[i].name.compare(name, Qt::CaseInsensitive) == 0)
-                return i;
-        return -1;
+        if (m_index.size() != m_values.size()) {
+            m_index.clear();
+            for (int i = 0; i < m_values.size(); ++i)
+                m_index.insert(foldedName(m_values[i].name), i);
+        }
+        return m_index.value(foldedName(name), -1);
     }
+    // Adds the value or replaces the one of the same name, whose spelling stays.
+    void put(Value value)
+    {
+        const int i = valueIndex(value.name);
+        if (i >= 0) {
+            value.name = m_values[i].name;
+            m_values[i] = std::move(value);
+        } else {
+            m_index.insert(foldedName(value.name), int(m_values.size()));
+            m_values.append(std::move(value));
+        }
+    }
+    void removeValue(int i)
+    {
+        m_values.removeAt(i);
+        m_index.clear();
+    }
+
+private:
+    QList<Value> m_values;
+    mutable QHash<QString, int> m_index; // folded name -> position; stale when sizes differ
 };
 
 bool sameSegments(const QStringList &a, const QStringList &b, qsizetype count)
@@ -88,16 +123,30 @@ bool sameSegments(const QStringList &a, const QStringList &b, qsizetype count)
     return true;
 }
 
+QString foldedPath(const QStringList &segments)
+{
+    return foldedName(segments.join(u'\\'));
+}
+
 struct Document
 {
     QList<Key> keys;
 
     int keyIndex(const QStringList &segments) const
     {
-        for (int i = 0; i < keys.size(); ++i)
-            if (keys[i].segments.size() == segments.size() && sameSegments(keys[i].segments, segments, segments.size()))
-                return i;
-        return -1;
+        if (m_index.size() != keys.size()) {
+            m_index.clear();
+            for (int i = 0; i < keys.size(); ++i)
+                m_index.insert(foldedPath(keys[i].segments), i);
+        }
+        return m_index.value(foldedPath(segments), -1);
+    }
+    qsizetype removeKeyTree(const QStringList &segments) // the key with its subkeys
+    {
+        const qsizetype removed =
+            keys.removeIf([&](const Key &k) { return sameSegments(k.segments, segments, segments.size()); });
+        m_index.clear();
+        return removed;
     }
     const Key *findKey(const QStringList &segments) const
     {
@@ -110,28 +159,37 @@ struct Document
         if (!key)
             return nullptr;
         const int i = key->valueIndex(name);
-        return i < 0 ? nullptr : &key->values[i];
+        return i < 0 ? nullptr : &key->values()[i];
     }
     // The key with its ancestors, created where missing; existing keys keep their spelling.
     Key &ensureKey(const QStringList &segments)
     {
         QStringList spelled;
         int index = keyIndex({});
-        if (segments.isEmpty() && index < 0) {
-            keys.append(Key{});
-            index = int(keys.size()) - 1;
-        }
+        if (segments.isEmpty() && index < 0)
+            index = append(Key{});
         for (qsizetype depth = 1; depth <= segments.size(); ++depth) {
             const QStringList prefix = segments.mid(0, depth);
             index = keyIndex(prefix);
             if (index < 0) {
-                keys.append(Key{spelled + QStringList{segments[depth - 1]}, {}});
-                index = int(keys.size()) - 1;
+                Key key;
+                key.segments = spelled + QStringList{segments[depth - 1]};
+                index = append(std::move(key));
             }
             spelled = keys[index].segments;
         }
         return keys[index];
     }
+
+private:
+    int append(Key key)
+    {
+        keyIndex({}); // brings the index up to date first
+        m_index.insert(foldedPath(key.segments), int(keys.size()));
+        keys.append(std::move(key));
+        return int(keys.size()) - 1;
+    }
+    mutable QHash<QString, int> m_index; // folded path -> position; stale when sizes differ
 };
 
 // ---- reading --------------------------------------------------------------------------
@@ -199,10 +257,16 @@ QString utf16leToString(const QByteArray &bytes, bool *ok)
     QString text;
     for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
         text.append(QChar(char16_t(quint8(bytes[i]) | (quint8(bytes[i + 1]) << 8))));
-    if (text.endsWith(QChar(0))) // the terminator of the stored string
+    while (text.endsWith(QChar(0))) // the terminator of the stored string
         text.chop(1);
     return text;
 }
+
+// What a value must satisfy to be written; what is read is held to the same, so that a
+// file we accepted is never written back in a form the next read calls damaged.
+QString checkKey(const QStringList &segments);
+QString checkValueName(const QString &name);
+QString checkData(const Value &value);
 
 struct Parsed
 {
@@ -263,13 +327,14 @@ public:
                 damage(lineNo, why);
                 continue;
             }
-            const int existing = current->valueIndex(value.name);
-            if (existing >= 0) { // a later line wins, as on import; the first spelling stays
-                value.name = current->values[existing].name;
-                current->values[existing] = value;
-            } else {
-                current->values.append(value);
+            why = checkValueName(value.name);
+            if (why.isEmpty())
+                why = checkData(value);
+            if (!why.isEmpty()) {
+                damage(lineNo, why + QStringLiteral(" of value \"%1\"").arg(value.name.left(80)));
+                continue;
             }
+            current->put(std::move(value)); // a later line wins, as on import
         }
         if (m_extraDamage > 0)
             m_result.error += QStringLiteral(" (and %1 more damaged lines)").arg(m_extraDamage);
@@ -290,6 +355,9 @@ private:
                     lines[i].chop(1);
                 if (lines[i].size() > kMaxLineBytes) {
                     m_badLines.insert(i + 1, QStringLiteral("line too long"));
+                    lines[i].clear();
+                } else if (lines[i].contains(QChar(0))) { // as in the UTF-8 form: not text
+                    m_badLines.insert(i + 1, QStringLiteral("not text"));
                     lines[i].clear();
                 }
             }
@@ -341,11 +409,10 @@ private:
             return false;
         }
         parts.removeFirst();
-        for (const QString &part : std::as_const(parts))
-            if (part.size() > kMaxKeyNameChars) {
-                damage(lineNo, QStringLiteral("key name too long"));
-                return false;
-            }
+        if (const QString why = checkKey(parts); !why.isEmpty()) {
+            damage(lineNo, why);
+            return false;
+        }
         *segments = parts;
         return true;
     }
@@ -568,10 +635,10 @@ QByteArray serialise(Document doc)
     });
     QByteArray out = kHeader + "\n";
     for (const Key &key : std::as_const(doc.keys)) {
-        if (key.segments.isEmpty() && key.values.isEmpty())
+        if (key.segments.isEmpty() && key.values().isEmpty())
             continue;
         out += "\n[" + QStringList(QStringList{kRootName} + key.segments).join(u'\\').toUtf8() + "]\n";
-        for (const Value &value : key.values) {
+        for (const Value &value : key.values()) {
             QByteArray line = value.name.isEmpty() ? QByteArray("@") : quoted(value.name).toUtf8();
             line += '=';
             switch (value.type) {
@@ -606,13 +673,20 @@ QByteArray serialise(Document doc)
 // could not be read is not lost.
 QString keepDamagedCopy(const QString &path)
 {
+    QFile damaged(path);
+    if (!damaged.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray bytes = damaged.readAll();
+    if (damaged.error() != QFileDevice::NoError)
+        return QString();
     const QString base = path + QStringLiteral(".damaged-")
                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int n = 0; n < 100; ++n) {
         const QString candidate = n == 0 ? base : base + u'-' + QString::number(n);
         if (QFile::exists(candidate))
             continue;
-        return QFile::copy(path, candidate) ? candidate : QString();
+        // The copy, too, only counts when all of it reached the disk.
+        return replaceFileContents(candidate, bytes).isEmpty() ? candidate : QString();
     }
     return QString();
 }
@@ -634,6 +708,8 @@ QString checkKey(const QStringList &segments)
     for (const QString &segment : segments) {
         if (segment.size() > kMaxKeyNameChars)
             return QStringLiteral("key name longer than %1 characters").arg(kMaxKeyNameChars);
+        if (segment.contains(QChar(0)))
+            return QStringLiteral("key name with a NUL character");
         if (unwritableName(segment))
             return QStringLiteral("key name with control characters");
     }
@@ -644,6 +720,8 @@ QString checkValueName(const QString &name)
 {
     if (name.size() > kMaxValueNameChars)
         return QStringLiteral("value name longer than %1 characters").arg(kMaxValueNameChars);
+    if (name.contains(QChar(0)))
+        return QStringLiteral("value name with a NUL character");
     if (unwritableName(name))
         return QStringLiteral("value name with control characters");
     return QString();
@@ -711,14 +789,9 @@ bool update(const QString &path, QString &error, Change change)
         qWarning().noquote() << "Settings store:" << note;
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot write %1: %2").arg(info.fileName(), file.errorString());
-        return false;
-    }
-    const QByteArray bytes = serialise(parsed.doc);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        error = QStringLiteral("cannot write %1: %2").arg(info.fileName(), file.errorString());
+    const QString failure = replaceFileContents(path, serialise(parsed.doc));
+    if (!failure.isEmpty()) {
+        error = failure;
         return false;
     }
     error = note;
@@ -731,11 +804,7 @@ RegistryStore::RegistryStore(const QString &filePath) : m_filePath(filePath) {}
 
 QString RegistryStore::userFilePath()
 {
-    // Only an absolute XDG_CONFIG_HOME counts; an empty or relative one means the default.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || QDir::isRelativePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return QDir(config).filePath(QStringLiteral("Kellerbrand/Torvane/registry.reg"));
+    return ConfigPaths::programConfigDir() + QStringLiteral("/registry.reg");
 }
 
 RegistryStore RegistryStore::user()
@@ -777,7 +846,7 @@ bool RegistryStore::deleteKey(const QString &key)
         return false;
     }
     return update(m_filePath, m_lastError, [&](Document &doc, QString &error) {
-        const auto removed = doc.keys.removeIf([&](const Key &k) { return sameSegments(k.segments, segments, segments.size()); });
+        const auto removed = doc.removeKeyTree(segments);
         if (removed == 0)
             error = QStringLiteral("key %1 not found").arg(key);
         return removed > 0;
@@ -790,7 +859,7 @@ QStringList RegistryStore::valueNames(const QString &key) const
     m_lastError = parsed.error;
     QStringList names;
     if (const Key *k = parsed.doc.findKey(splitKey(key)))
-        for (const Value &value : k->values)
+        for (const Value &value : k->values())
             names.append(value.name);
     return names;
 }
@@ -833,7 +902,7 @@ bool RegistryStore::deleteValue(const QString &key, const QString &name)
             error = QStringLiteral("value \"%1\" not found in %2").arg(name, key);
             return false;
         }
-        doc.keys[k].values.removeAt(v);
+        doc.keys[k].removeValue(v);
         return true;
     });
 }
@@ -855,6 +924,9 @@ QString checkData(const Value &value)
 {
     if (value.type == ValueType::String && value.text.size() > kMaxStringChars)
         return QStringLiteral("string longer than %1 characters").arg(kMaxStringChars);
+    // A stored string ends at its first NUL; one inside would be cut off by every reader.
+    if (value.type == ValueType::String && value.text.contains(QChar(0)))
+        return QStringLiteral("string with a NUL character");
     if (value.type == ValueType::Binary && value.bytes.size() > kMaxBinaryBytes)
         return QStringLiteral("binary value larger than %1 bytes").arg(kMaxBinaryBytes);
     return QString();
@@ -872,14 +944,7 @@ QString checkWrite(const QStringList &segments, const Value &value)
 
 void putValue(Document &doc, const QStringList &segments, Value value)
 {
-    Key &k = doc.ensureKey(segments);
-    const int i = k.valueIndex(value.name);
-    if (i >= 0) {
-        value.name = k.values[i].name; // the first spelling stays
-        k.values[i] = value;
-    } else {
-        k.values.append(value);
-    }
+    doc.ensureKey(segments).put(std::move(value)); // the first spelling of the name stays
 }
 
 bool writeValue(const QString &path, QString &lastError, const QString &key, const Value &value)
@@ -954,12 +1019,12 @@ bool RegistryStore::apply(const Batch &batch)
                 doc.ensureKey(segments);
                 break;
             case Batch::Op::DeleteKey:
-                doc.keys.removeIf([&](const Key &k) { return sameSegments(k.segments, segments, segments.size()); });
+                doc.removeKeyTree(segments);
                 break;
             case Batch::Op::DeleteValue:
                 if (const int k = doc.keyIndex(segments); k >= 0) {
                     if (const int v = doc.keys[k].valueIndex(op.name); v >= 0)
-                        doc.keys[k].values.removeAt(v);
+                        doc.keys[k].removeValue(v);
                 }
                 break;
             case Batch::Op::Write:

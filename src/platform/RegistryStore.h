@@ -18,8 +18,8 @@ public:
 
     explicit RegistryStore(const QString &filePath);
 
-    // The store of this user: <config dir>/Kellerbrand/Torvane/registry.reg, where the config
-    // dir is $XDG_CONFIG_HOME or ~/.config. Re-evaluated on every call (tests move it).
+    // The store of this user: registry.reg in ConfigPaths::programConfigDir(), beside the
+    // port links. Re-evaluated on every call (tests move it).
     static RegistryStore user();
     static QString userFilePath();
 

@@ -2,8 +2,9 @@
 
 #include "platform/UserPrompts.h"
 
+#include "base/FileReplace.h"
+
 #include <QLocale>
-#include <QSaveFile>
 #include <QTime>
 
 #include <cstdio>
@@ -109,20 +110,15 @@ void StatusTrace::askMaxLines()
 
 bool StatusTrace::saveToFile(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    QByteArray bytes;
     for (const QString &line : m_lines)
-        file.write(line.toUtf8() + '\n');
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+        bytes += line.toUtf8() + '\n';
+    const QString failure = replaceFileContents(path, bytes);
+    if (failure.isEmpty())
+        return true;
+    if (error)
+        *error = failure;
+    return false;
 }
 
 void StatusTrace::append(const QString &line)

@@ -63,6 +63,31 @@ private slots:
         QCOMPARE(ini.readString("s", "k"), QStringLiteral("Gr\u00e4\u00dfe\u20ac"));
     }
 
+    // The first section header survives a BOM whatever follows it; a byte that is not
+    // UTF-8 after a UTF-8 BOM becomes one replacement character, not a change of encoding.
+    void bomNeverJoinsFirstLine_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("languageFile"); // UTF-8 only, no Windows-1252 fall-back
+        QTest::addColumn<QString>("value");
+        QTest::newRow("utf8 bom + bad byte") << QByteArray("\xEF\xBB\xBF[s]\nk=Gr\xC3\xA4\xFF\n") << false << QStringLiteral("Gr\u00e4\ufffd");
+        QTest::newRow("utf8 bom twice") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[s]\nk=v\n") << false << QStringLiteral("v");
+        QTest::newRow("utf16 bom + utf8 bom text") << QByteArray("\xFF\xFE\xFF\xFE[\0s\0]\0\n\0k\0=\0v\0", 18) << false << QStringLiteral("v");
+        QTest::newRow("no bom, cp1252") << QByteArray("[s]\nk=\xE4\n") << false << QStringLiteral("\u00e4");
+        QTest::newRow("language file, no bom") << QByteArray("[s]\nk=\xE4\n") << true << QStringLiteral("\ufffd");
+        QTest::newRow("language file, bom + bad byte") << QByteArray("\xEF\xBB\xBF[s]\nk=a\xFF\n") << true << QStringLiteral("a\ufffd");
+    }
+    void bomNeverJoinsFirstLine()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, languageFile);
+        QFETCH(QString, value);
+        IniFile ini;
+        ini.parse(bytes, languageFile ? IniFile::TextRule::Utf8 : IniFile::TextRule::Utf8OrWindows1252);
+        QCOMPARE(ini.sectionNames(), QStringList({"s"}));
+        QCOMPARE(ini.readString("s", "k"), value);
+    }
+
     void lineEnds()
     {
         IniFile ini;

@@ -118,6 +118,71 @@ private slots:
         QFETCH(qint64, expected);
         QCOMPARE(DecStrToInt64(text), expected);
     }
+
+    // The one decimal conversion: "-" and decimal digits, or "$"/"0x" and hex digits; nothing else.
+    void strToInt_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("decimal") << "5" << true << 5;
+        QTest::newRow("negative") << "-12" << true << -12;
+        QTest::newRow("leading zeros") << "007" << true << 7;
+        QTest::newRow("dollar hex") << "$1F" << true << 31;
+        QTest::newRow("0x hex") << "0x1f" << true << 31;
+        QTest::newRow("0X hex") << "0X1F" << true << 31;
+        QTest::newRow("hex 32 bits") << "$FFFFFFFF" << true << -1;
+        QTest::newRow("int max") << "2147483647" << true << 2147483647;
+        QTest::newRow("int min") << "-2147483648" << true << int(INT32_MIN);
+        QTest::newRow("leading blank") << " 5" << false << 0;
+        QTest::newRow("trailing blank") << "5 " << false << 0;
+        QTest::newRow("plus") << "+5" << false << 0;
+        QTest::newRow("tab") << "\t7" << false << 0;
+        QTest::newRow("dollar blank") << "$ 1F" << false << 0;
+        QTest::newRow("dollar plus") << "$+1F" << false << 0;
+        QTest::newRow("0x plus") << "0x+1F" << false << 0;
+        QTest::newRow("dollar alone") << "$" << false << 0;
+        QTest::newRow("0x alone") << "0x" << false << 0;
+        QTest::newRow("minus alone") << "-" << false << 0;
+        QTest::newRow("minus hex") << "-$10" << false << 0;
+        QTest::newRow("empty") << "" << false << 0;
+        QTest::newRow("above int") << "2147483648" << false << 0;
+        QTest::newRow("nine hex digits") << "$100000000" << false << 0;
+        QTest::newRow("twenty digits") << "99999999999999999999" << false << 0;
+        QTest::newRow("arabic digit") << QString(QChar(0x0663)) << false << 0;
+    }
+    void strToInt()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(int, expected);
+        if (!valid) {
+            QVERIFY_THROWS_EXCEPTION(TorvaneError, StrToInt(text));
+            return;
+        }
+        QCOMPARE(StrToInt(text), expected);
+    }
+
+    // Widths and precisions come from language files: a huge one is not filled (no 2 GB
+    // string, no int overflow); sane ones still are.
+    void formatTextWidths_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("width") << "[%5d]" << "[   42]";
+        QTest::newRow("left zero precision") << "[%-6.4d]" << "[0042  ]";
+        QTest::newRow("at the cap") << "%65535d" << QString(65533, u' ') + "42";
+        QTest::newRow("over the cap") << "a%-999999999db" << "a%-999999999db";
+        QTest::newRow("eleven digits") << "%99999999999d" << "%99999999999d";
+        QTest::newRow("qt style") << "Error %1." << "Error 42.";
+        QTest::newRow("huge precision") << "%.4294967297d" << "%.4294967297d";
+    }
+    void formatTextWidths()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, expected);
+        QCOMPARE(FormatText(format, {42}), expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTextHelpers)

@@ -94,8 +94,14 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("status");
         QTest::newRow("good") << QStringList() << 0 << "Configuration read from the device";
-        QTest::newRow("wrong checksum") << QStringList{"--wrong-checksum"} << 1 << "Checksum error while reading the configuration";
-        QTest::newRow("line dropped") << QStringList{"--drop-after", "300"} << 1 << "Time-out while reading the configuration";
+        // A failure's last line names its reason, not the last progress text.
+        QTest::newRow("wrong checksum") << QStringList{"--wrong-checksum"} << 1
+                                        << "torvane-cli: upload failed: Checksum error while reading the configuration\n";
+        QTest::newRow("line dropped") << QStringList{"--drop-after", "300"} << 1
+                                      << "torvane-cli: upload failed: Port lost: the serial port went away\n";
+        // A stray character, then silence: ends within the upload's own limit, not after minutes.
+        QTest::newRow("no data after the request") << QStringList{"--upload-answer", "X"} << 1
+                                                   << "torvane-cli: upload failed: Time-out while reading the configuration\n";
     }
     void upload()
     {
@@ -110,12 +116,24 @@ private slots:
         const CliResult r = runCli(device("upload", {"--monitor", "-o", out}));
 
         QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
-        QVERIFY2(r.err.contains(status), qPrintable(r.err));
+        QVERIFY2(exitCode == 0 ? r.err.contains(status) : r.err.endsWith(status), qPrintable(r.err));
         QVERIFY(r.err.contains("Searching for the gateway ..."));
         QVERIFY2(r.out.contains("Gateway V1.00 (c)kB"), qPrintable(r.out)); // the banner, through the monitor
         // only a good upload replaces the file, and then with exactly the device's bytes
         QCOMPARE(readAll(out), exitCode == 0 ? readAll(example("gw110.gwc")) : QByteArray("old content"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.gwc"});
+    }
+
+    // A wrong -o is told before the device is asked, not after a whole upload.
+    void uploadTargetCheckedFirst()
+    {
+        Simulator sim;
+        QVERIFY(sim.start({}));
+        QTemporaryDir dir;
+        const CliResult r = runCli(device("upload", {"-o", dir.filePath("absent/out.gwc")}));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("cannot write \"" + dir.filePath("absent/out.gwc") + "\": the folder"), qPrintable(r.err));
+        QVERIFY(sim.record("received.bin").isEmpty());
     }
 
     // Port, line settings and description come from the settings store when not given.
@@ -155,7 +173,8 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::newRow("good") << QStringList() << "eth" << 0 << "Configuration written to the device";
         QTest::newRow("no restart banner") << QStringList{"--banner", "Gateway V1.00"} << "eth" << 1
-                                           << "The automatic download to the device failed.";
+                                           << "torvane-cli: download failed: No confirmation from the device (time-out)\n";
+        QTest::newRow("restarts at once") << QStringList{"--restart-at-once"} << "eth" << 0 << "Configuration written to the device";
         QTest::newRow("missing file") << QStringList() << "missing" << 1 << "absent.gwc";
     }
     void download()
@@ -173,6 +192,8 @@ private slots:
 
         QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
         QVERIFY2(r.err.contains(status), qPrintable(r.err));
+        if (status.startsWith("torvane-cli:"))
+            QVERIFY2(r.err.endsWith(status), qPrintable(r.err));
         if (file == "missing")
             QVERIFY(sim.record("received.bin").isEmpty());
         else

@@ -138,17 +138,22 @@ private slots:
         QTest::addColumn<QString>("lastOut");
         QTest::addColumn<QString>("err");
         QTest::newRow("stored") << 0 << -1 << 0 << "Extension stored." << "";
-        QTest::newRow("checksum refused") << 0 << int('E') << 1 << "The device reports a wrong checksum." << "";
-        QTest::newRow("no final reply") << 0 << 0 << 1 << "Writing the extension was not completed." << "";
+        QTest::newRow("checksum refused") << 0 << int('E') << 1 << "The device reports a wrong checksum."
+                                          << "extension failed: The device reports a wrong checksum.";
+        QTest::newRow("no final reply") << 0 << 0 << 1 << "Writing the extension was not completed."
+                                        << "extension failed: Writing the extension was not completed.";
         QTest::newRow("header refused") << int('L') << -1 << 1 << "File read without errors"
-                                        << "The device did not accept the length of the extension.";
+                                        << "extension failed: The device did not accept the length of the extension.";
+        // A device that answers nothing at all: the final line still says why.
+        QTest::newRow("silent device") << -2 << -1 << 1 << "" << "extension failed: Time-out: the device did not answer.";
     }
     void extension()
     {
         QFETCH(int, headerVerdict);
         QFETCH(int, finalVerdict);
         GatewaySimulator::Options opt;
-        opt.extHeaderVerdict = char(headerVerdict);
+        opt.silent = headerVerdict == -2;
+        opt.extHeaderVerdict = char(qMax(0, headerVerdict));
         opt.extFinalVerdict = finalVerdict;
         GatewaySimulator sim(opt);
         QString error;
@@ -161,11 +166,12 @@ private slots:
         QTEST(r.exitCode, "exitCode");
         QStringList out = r.out.split('\n');
         QCOMPARE(out.takeLast(), QString());
-        QTEST(out.last(), "lastOut");
+        if (!opt.silent)
+            QTEST(out.last(), "lastOut");
         QVERIFY(r.out.contains("Extension number: 2561\nStart address 4096, length 200 bytes\nFile read without errors\n"));
         QFETCH(QString, err);
         QCOMPARE(r.err.trimmed(), err.isEmpty() ? QString() : "torvane-cli: " + err);
-        if (headerVerdict == 0) {
+        if (headerVerdict == 0 && !opt.silent) {
             QVERIFY(r.out.contains("Writing 128 bytes from address 4096\nWriting 73 bytes from address 4224\n"));
             // The device had finished the exchange before it answered.
             QVERIFY(!sim.exchanges().isEmpty());
@@ -185,12 +191,19 @@ private slots:
         const QString hex = writeFile(*m_dir, "cust0001.hex", bad + "\r\n:00000001FF\r\n");
         const CliResult r = runIn(m_dir->path(), {"extension", "--lang", "english", "--port", QString("COM%1").arg(kPort), hex});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.out.endsWith("Checksum error in line 0 of the HEX file\n"));
+        // the reason on stderr, with the program's prefix and the file's name
+        QVERIFY2(r.err.startsWith("torvane-cli: extension failed: \"" + hex + "\": Checksum error in line"), qPrintable(r.err));
+        QVERIFY(!r.out.contains("Checksum error"));
         QCOMPARE(sim.received(), QByteArray());
 
-        QCOMPARE(runIn(m_dir->path(), {"extension", hex}).exitCode, 2);                 // no port
+        // The port options of the other device commands, checked before anything is opened.
+        const CliResult noPort = runIn(m_dir->path(), {"extension", hex});
+        QCOMPARE(noPort.exitCode, 1);
+        QVERIFY2(noPort.err.contains("no port given (--port COMn) and none stored in the settings"), qPrintable(noPort.err));
         QCOMPARE(runIn(m_dir->path(), {"extension", "--port", "COM9"}).exitCode, 2);   // no file
         QCOMPARE(runIn(m_dir->path(), {"extension", "--port", "LPT1", hex}).exitCode, 2);
+        QCOMPARE(runIn(m_dir->path(), {"extension", "--port", "COM9", "--baud", "12345", hex}).exitCode, 2);
+        QCOMPARE(runIn(m_dir->path(), {"extension", "--port", "COM9", "--parity", "sometimes", hex}).exitCode, 2);
     }
 
 };

@@ -1,5 +1,8 @@
 #include "CliRunner.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QtTest>
 
 
@@ -38,6 +41,53 @@ private slots:
         const CliResult r = runCli({"info", TestPaths::dataFile("examples/gw110.gwc")});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.contains("checksum: ") && r.out.contains(", ok\n"));
+    }
+
+    void oversizeFileSaysSoOnce()
+    {
+        QTemporaryDir dir;
+        QByteArray bytes(9000, '\0');
+        bytes[1] = '\x1F';
+        const CliResult r = runCli({"info", writeFile(dir, "big.gwc", bytes)});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out.count("image:"), 1);
+        QVERIFY2(r.out.contains("image: (not shown: the file has 9000 bytes, a configuration image at most 8192)\n"), qPrintable(r.out));
+        QVERIFY2(!r.out.contains("IDXSTREAM"), qPrintable(r.out));
+        QVERIFY(r.out.startsWith("size: 9000\n"));
+    }
+
+    void json()
+    {
+        QTemporaryDir dir;
+        const CliResult r = runCli({"info", "--json", writeFile(dir, "x.gwc", QByteArray("\x05\x64\x12\x34\x01", 5))});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(o.value("size").toInt(), 5);
+        QCOMPARE(o.value("revision").toString(), QString("0x05"));
+        QCOMPARE(o.value("device").toString(), QString("0x0164"));
+        QCOMPARE(o.value("checksumStored").toString(), QString("0x1234"));
+        QCOMPARE(o.value("checksumOk").toBool(true), false);
+        QCOMPARE(o.value("image").toString(), QString("0564123401-00B0"));
+    }
+
+    void versionAndUsageTexts()
+    {
+        const CliResult version = runCli({"--version"});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY2(QRegularExpression("^torvane-cli \\d+\\.\\d+").match(version.out).hasMatch(), qPrintable(version.out));
+
+        // A usage error names the command as it is typed, not the program's path.
+        const CliResult usage = runCli({"info", "a", "b"});
+        QCOMPARE(usage.exitCode, 2);
+        QVERIFY2(usage.err.contains("Usage: torvane-cli info"), qPrintable(usage.err));
+        QVERIFY2(!usage.err.contains(TestPaths::binDir()), qPrintable(usage.err));
+        const CliResult parseError = runCli({"show", "--bogus"});
+        QVERIFY2(parseError.err.contains("Usage: torvane-cli show"), qPrintable(parseError.err));
+
+        const CliResult help = runCli({"--help"});
+        QVERIFY2(help.out.contains("locale"), qPrintable(help.out));
+        const CliResult showHelp = runCli({"show", "--help"});
+        QVERIFY2(showHelp.out.simplified().contains("the language the user's locale maps to"), qPrintable(showHelp.out));
     }
 
     void errorsAndUsage()

@@ -196,7 +196,7 @@ private slots:
         // Without a display and without a platform chosen, as on a build server.
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
             env.remove(name);
         p.setProcessEnvironment(env);
         p.start(TestPaths::binDir() + "/torvane-cli", withDescription("print", {"--pdf", pdf, example("gw210.gwc")}));
@@ -217,18 +217,33 @@ private slots:
                                       "Direction COB-ID COB-ID Byte Profibus Byte", "Profibus to CANopen 201 0 8",
                                       "Diagnostic Counter", "1234 1010 -"})
             QVERIFY2(simplified.contains(wanted), qPrintable(wanted + " not in:\n" + lines.join('\n')));
-        // Tab stops: the value column (one stop of 100) and the field captions (two stops of
-        // 50) start at the same place.
-        auto lineWith = [&](const QString &start) {
+        // Columns follow the texts: every value of the heading and of the parameter list
+        // starts where the widest label ends, and in a mapping table every value sits under
+        // its caption (a long label or caption must not push its value one stop on).
+        auto lineWith = [&](const QString &start, int skip = 0) {
             for (const QString &l : lines)
-                if (l.trimmed().startsWith(start))
+                if (l.trimmed().startsWith(start) && skip-- == 0)
                     return l;
             return QString();
         };
+        // (pdftotext lays out the heading and the list as blocks of their own.)
+        const int headingColumn = int(lineWith("Program version").indexOf("V "));
+        QVERIFY(headingColumn > int(QString("Description file version").size()));
+        QCOMPARE(int(lineWith("Description file version").indexOf(" 1.0") + 1), headingColumn);
+        QCOMPARE(int(lineWith("Size").indexOf("87 bytes")), headingColumn);
         const int valueColumn = int(lineWith("Parameter").indexOf("Value"));
-        QVERIFY(valueColumn > 0);
-        QCOMPARE(int(lineWith("Direction").indexOf("Direction")), valueColumn);
+        QVERIFY(valueColumn > int(QString("Software Revision").size()));
         QCOMPARE(int(lineWith("Software Revision").indexOf("V 1.1")), valueColumn);
+        QCOMPARE(int(lineWith("Node Address").indexOf("5")), valueColumn);
+        const QString captions = lineWith("Direction", 2), values = lineWith("Profibus to CANopen");
+        QCOMPARE(values.indexOf("Profibus to CANopen"), captions.indexOf("Direction"));
+        QCOMPARE(values.indexOf("201"), captions.indexOf("COB-ID"));
+        QCOMPARE(values.indexOf(" 0 ") + 1, captions.indexOf("COB-ID Byte"));
+        QCOMPARE(values.lastIndexOf("8"), captions.indexOf("Profibus Byte"));
+        QCOMPARE(lineWith("1234").indexOf("1010"), lineWith("Counter").indexOf("Status Bits"));
+        QCOMPARE(lineWith("1234").indexOf("-"), lineWith("Counter").indexOf("Reserved"));
+        // Nothing on stderr either: no warning about a missing runtime folder.
+        QCOMPARE(p.readAllStandardError(), QByteArray());
 
         // Bold and italic come out as fonts of their own.
         const QString pdffonts = QStandardPaths::findExecutable("pdffonts");

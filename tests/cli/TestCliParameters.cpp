@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+#include <tuple>
 
 namespace {
 QString example(const QString &name) { return TestPaths::dataFile("examples/" + name); }
@@ -125,7 +126,7 @@ private slots:
         const QString out = dir.filePath("out.gwc");
         const CliResult r = runCli({"set", "--tcf", example("vantor.tcf"), "-o", out, example("gw110.gwc"),
                                     "Node Address=33", "Baud Rate=115200 Baud", "Input Map=9;8;7;6;5;4;3;2;",
-                                    "IP Address=10.0.0.1", "Station Name=Cell 7", "Termination=Off"});
+                                    "Protocol=Ethernet", "IP Address=10.0.0.1", "Station Name=Cell 7", "Termination=Off"});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         const QByteArray bytes = readAll(out);
@@ -154,27 +155,108 @@ private slots:
         QCOMPARE(rowOf(shown.out, "Termination").value(4), QString("Off"));
     }
 
+    // By default set takes what the window's editor would take for a parameter the window
+    // lets the user edit; everything else is refused with the parameter, the value and what
+    // would be accepted, and nothing is written. --raw stores as the parameter itself does.
     void setFailuresWriteNothing_data()
     {
+        QTest::addColumn<QString>("options");
         QTest::addColumn<QString>("assignment");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown name") << "Nothing=1" << "Nothing";
-        QTest::newRow("rejected value") << "Response Timeout=fast" << "Response Timeout";
-        QTest::newRow("bad hex") << "Filter Mask=12 34" << "Invalid hex str containing";
+        QTest::newRow("unknown name") << "" << "Nothing=1" << "Nothing";
+        QTest::newRow("rejected value") << "" << "Response Timeout=fast" << "\"Response Timeout\": \"fast\" is not accepted; the editor takes a decimal number from 0 to 65535";
+        QTest::newRow("bad hex") << "" << "Filter Mask=12 34" << "\"Filter Mask\": \"12 34\" is not accepted; the editor takes a hexadecimal number";
+        QTest::newRow("bad hex raw") << "--raw" << "Filter Mask=12 34" << "Invalid hex str containing";
+        QTest::newRow("list typo") << "" << "Protocol=Ethernt" << "the editor offers the entries \"Serial\", \"Ethernet\"";
+        QTest::newRow("entry not offered") << "" << "Baud Rate=230400 Baud (fast bus only)" << "\"9600 Baud\", \"19200 Baud\"";
+        QTest::newRow("flag wording") << "" << "Termination=maybe" << "the editor offers the wordings \"On\", \"Off\"";
+        QTest::newRow("restricted range") << "" << "Node Address=999" << "\"Node Address\": \"999\" is not accepted; the editor takes a decimal number from 1 to 127";
+        QTest::newRow("below range") << "" << "Node Address=0" << "from 1 to 127";
+        QTest::newRow("byte range") << "" << "Retry Count=300" << "from 0 to 255";
+        QTest::newRow("hex in number field") << "" << "Retry Count=$10" << "decimal number";
+        QTest::newRow("blank") << "" << "Retry Count= 5" << "decimal number";
+        QTest::newRow("blank raw") << "--raw" << "Retry Count= 5" << "is not a valid integer value";
+        QTest::newRow("plus raw") << "--raw" << "Retry Count=+5" << "is not a valid integer value";
+        QTest::newRow("tab raw") << "--raw" << "Retry Count=\t7" << "is not a valid integer value";
+        QTest::newRow("hex plus raw") << "--raw" << "Retry Count=0x+1F" << "is not a valid integer value";
+        QTest::newRow("text too long") << "" << "Station Name=seventeen chars xx" << "at most 16 printable ASCII characters";
+        QTest::newRow("table size") << "" << "Input Map=1;2;3;" << "the editor's table has 8 values (2 rows of 4)";
+        QTest::newRow("table value") << "" << "Input Map=1;2;3;4;5;6;7;256;" << "from 0 to 255";
+        QTest::newRow("word table size") << "" << "Output Scaling=1;2;" << "4 values (2 rows of 2)";
+        QTest::newRow("serial digits") << "--debug" << "Serial Number=1234567" << "exactly eight digits";
+        QTest::newRow("char length") << "" << "Separator=ab" << "exactly one character";
+        QTest::newRow("hex width") << "" << "Filter Mask=1FFFFFFFF" << "from 0 to FFFFFFFF";
+        QTest::newRow("debug view only") << "" << "Serial Number=12345678" << "\"Serial Number\": cannot set \"12345678\": rule vrAlwaysShow: the window lets only its debug view change it (--debug)";
+        QTest::newRow("hidden") << "" << "IP Address=10.0.0.1" << "\"IP Address\": cannot set \"10.0.0.1\": rule vrInvisible: the window does not show it";
+        QTest::newRow("hidden with debug") << "--debug" << "Service Counter=1" << "rule vrInvisible";
     }
     void setFailuresWriteNothing()
     {
+        QFETCH(QString, options);
         QFETCH(QString, assignment);
         QFETCH(QString, message);
         QTemporaryDir dir;
         const QString copy = dir.filePath("copy.gwc");
         QVERIFY(QFile::copy(example("gw110.gwc"), copy));
         const QByteArray before = readAll(copy);
-        const CliResult r = runCli({"set", "--tcf", example("vantor.tcf"), copy, "Node Address=40", assignment});
+        QStringList args{"set", "--tcf", example("vantor.tcf")};
+        if (!options.isEmpty())
+            args << options;
+        const CliResult r = runCli(args + QStringList{copy, "Node Address=40", assignment});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(readAll(copy), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"copy.gwc"}); // no temporary left behind
+    }
+
+    void setAcceptsWhatTheEditorWould()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath("out.gwc");
+        // The debug view lets the always-shown serial number change; the flag wording is
+        // taken without regard to letter case; the hex field takes "$" and its full width.
+        const CliResult ok = runCli({"set", "--tcf", example("vantor.tcf"), "--debug", "-o", out, example("gw110.gwc"),
+                                     "Serial Number=87654321", "Termination=off", "Filter Mask=$FFFFFFFF", "Retry Count=007",
+                                     "Output Scaling=1;2;65535;4"});
+        QCOMPARE(ok.err, QString());
+        QCOMPARE(ok.exitCode, 0);
+        const QByteArray bytes = readAll(out);
+        QCOMPARE(bytes.mid(12, 4), QByteArray("\x87\x65\x43\x21", 4));
+        QCOMPARE(int(uchar(bytes[11])) & 1, 0);
+        QCOMPARE(bytes.mid(62, 4), QByteArray("\xFF\xFF\xFF\xFF", 4));
+        QCOMPARE(int(uchar(bytes[54])), 7);
+        QCOMPARE(bytes.mid(78, 8), QByteArray("\x00\x01\x00\x02\xFF\xFF\x00\x04", 8));
+    }
+
+    void setRawKeepsStoredValueSemantics()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath("out.gwc");
+        const CliResult r = runCli({"set", "--tcf", example("vantor.tcf"), "--raw", "-o", out, example("gw110.gwc"),
+                                    "Retry Count=300", "IP Address=10.0.0.1", "Node Address=0x7F"});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        const QByteArray bytes = readAll(out);
+        QCOMPARE(int(uchar(bytes[54])), 44);
+        QCOMPARE(bytes.mid(40, 4), QByteArray("\x0A\x00\x00\x01", 4));
+        QCOMPARE(int(uchar(bytes[6])), 127);
+    }
+
+    void setBeyondTheUsedPart()
+    {
+        // An image shorter than its description: the parameters past its end cannot be edited.
+        QTemporaryDir dir;
+        const QString shortImage = writeFile(dir, "short.gwc", readAll(example("gw110.gwc")).left(60));
+        const QByteArray before = readAll(shortImage);
+        const CliResult r = runCli({"set", "--tcf", example("vantor.tcf"), shortImage, "Cycle Time=5"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("\"Cycle Time\": lies beyond the image (bytes 58 to 61, the image uses 60)"), qPrintable(r.err));
+        QCOMPARE(readAll(shortImage), before);
+        // Also with --raw: the value would be lost on saving, so success would be a lie.
+        const CliResult raw = runCli({"set", "--raw", "--tcf", example("vantor.tcf"), shortImage, "Cycle Time=5"});
+        QCOMPARE(raw.exitCode, 1);
+        QVERIFY2(raw.err.contains("lies beyond the image"), qPrintable(raw.err));
+        QCOMPARE(readAll(shortImage), before);
     }
 
     void diff()
@@ -188,6 +270,32 @@ private slots:
         QCOMPARE(other.exitCode, 1);
         QVERIFY(other.out.contains("Protocol\tSerial\tEthernet\n"));
         QVERIFY(!other.out.contains("Node Address"));
+
+        // Both ways: the parameters only one side's section has are listed whichever comes first.
+        const QString full = example("gw110.gwc"), v1 = example("gw110-v1.gwc");
+        for (const auto &[a, b, missingSide] : {std::tuple{full, v1, 2}, std::tuple{v1, full, 1}}) {
+            const CliResult r = runCli({"diff", "--tcf", tcf, a, b});
+            QCOMPARE(r.exitCode, 1);
+            const QStringList row = rowOf(r.out, "Cycle Time");
+            QCOMPARE(row.size(), 3);
+            QCOMPARE(row.value(missingSide), QString("(missing)"));
+            QCOMPARE(row.value(3 - missingSide), QString("250000"));
+        }
+        const CliResult json = runCli({"diff", "--json", "--tcf", tcf, v1, full});
+        QCOMPARE(json.exitCode, 1);
+        const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QCOMPARE(o.value("equal").toBool(true), false);
+        bool found = false;
+        for (const QJsonValue &d : o.value("differences").toArray())
+            if (d["identifier"].toString() == "Cycle Time") {
+                found = true;
+                QVERIFY(d["a"].isNull());
+                QCOMPARE(d["b"].toString(), QString("250000"));
+            }
+        QVERIFY(found);
+        const CliResult sameJson = runCli({"diff", "--json", "--tcf", tcf, full, full});
+        QCOMPARE(sameJson.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(sameJson.out.toUtf8()).object().value("equal").toBool(false), true);
 
         const CliResult devices = runCli({"diff", "--tcf", tcf, example("gw110.gwc"), example("gw164x.gwc")});
         QCOMPARE(devices.exitCode, 1);
@@ -204,7 +312,9 @@ private slots:
         QCOMPARE(missingTcf.exitCode, 1);
         QVERIFY(missingTcf.err.contains("none.tcf"));
         const CliResult badLang = runCli(showArgs(example("gw110.gwc"), {"--lang", "klingon"}));
-        QCOMPARE(badLang.exitCode, 1);
+        QCOMPARE(badLang.exitCode, 2);
+        QVERIFY2(badLang.err.contains("klingon") && badLang.err.contains("english") && badLang.err.contains("german"),
+                 qPrintable(badLang.err));
         const QString garbage = writeFile(dir, "garbage.tcf", QByteArray("[Names]\n0x1F=GW110\n\x00\xff\n[GW110]\nX=1;99;1\n", 39));
         const CliResult badFormat = runCli({"show", "--tcf", garbage, example("gw110.gwc")});
         QCOMPARE(badFormat.exitCode, 1);

@@ -187,6 +187,59 @@ private slots:
         QVERIFY(prompts.records.isEmpty());
     }
 
+    // Hostile address arithmetic: bases and offsets chosen so that a 32-bit sum wraps round
+    // into the buffer or lands far outside it. Each is refused with its line, and the bytes
+    // of the 64 KiB space stay untouched (under the sanitizers a stray write would abort).
+    void hostileAddresses_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("line");
+        const QByteArray ab("\xAB", 1);
+        // The reported crash, byte for byte.
+        QTest::newRow("linear 0xFFFF, one byte at 0xFFFF") << QByteArray(":02000004FFFFFC\n:01FFFF00AB56\n") << 1;
+        QTest::newRow("linear 0xFFFF, 255 bytes at 0xFFFF")
+            << hexRecord(0, 4, "\xFF\xFF") + "\n" + hexRecord(0xFFFF, 0, pattern(255)) << 1;
+        QTest::newRow("linear 0xFFFF, wraps to 0x1000")
+            << hexRecord(0, 4, "\xFF\xFF") + "\n" + hexRecord(0x1000, 0, ab) << 1;
+        QTest::newRow("linear 0x0001 at 0") << hexRecord(0, 4, QByteArray("\x00\x01", 2)) + "\n" + hexRecord(0, 0, ab) << 1;
+        QTest::newRow("segment 0xFFFF at 0xFFFF")
+            << hexRecord(0x1000, 0, ab) + "\n" + hexRecord(0, 2, "\xFF\xFF") + "\n" + hexRecord(0xFFFF, 0, ab) << 2;
+        QTest::newRow("segment 0x0FFF, record across 0x10000")
+            << hexRecord(0, 2, QByteArray("\x0F\xFF", 2)) + "\n\n" + hexRecord(0x000F, 0, pattern(2)) << 2;
+        QTest::newRow("255 bytes from 0xFF02") << hexRecord(0xFF02, 0, pattern(255)) << 0;
+    }
+    void hostileAddresses()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, line);
+        ScriptedPrompts prompts;
+        Reader r;
+        QVERIFY(!r.writer.LoadHexFile(writeBytes(m_dir.filePath("cust0001.hex"), text)));
+        QCOMPARE(r.view.lines.last(), QString("The data in line %1 of the HEX file lie beyond address 0xFFFF").arg(line));
+        QVERIFY(!r.writer.Loaded());
+        QCOMPARE(r.writer.fFlashMem, QByteArray(0x10000, char(0xFF)));
+    }
+
+    // The last byte of the address space is still storable, also through a base record.
+    void lastAddress_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("plain") << hexRecord(0xFFFF, 0, "\x5A");
+        QTest::newRow("segment 0x0FFF, offset 0x000F") << hexRecord(0, 2, QByteArray("\x0F\xFF", 2)) + "\n"
+                                                           + hexRecord(0x000F, 0, "\x5A");
+    }
+    void lastAddress()
+    {
+        QFETCH(QByteArray, text);
+        ScriptedPrompts prompts;
+        Reader r;
+        // The data end at 0x10000: D + 1 cannot be sent, so the file is refused as a whole,
+        // but only after the byte was read into its place.
+        r.writer.LoadHexFile(writeBytes(m_dir.filePath("cust0001.hex"), text));
+        QCOMPARE(r.view.lines.last(), QString("The extension lies outside the valid address range 0x1000 to 0x1FFF."));
+        QVERIFY(!r.view.lines.join('|').contains("beyond address"));
+    }
+
     void unreadableFiles()
     {
         Reader r;

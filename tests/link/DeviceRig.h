@@ -144,5 +144,5 @@ struct DeviceRig : LinkRig
         return n;
     }
 
-    bool idle(int ms = 20000) { return cmd.waitUntilIdle(1000, ms); }
+    bool idle(int ms = 20000) { return cmd.waitUntilIdle(ms); }
 };

@@ -119,8 +119,8 @@ private slots:
         QTest::newRow("port not open") << "closed" << "statusBarPanelNoPort";
         QTest::newRow("no answer") << "silent" << "statusBarPanelNoGatewayFound";
         QTest::newRow("wrong checksum") << "checksum" << "statusBarPanelUploadChecksumError";
-        QTest::newRow("line dropped in the reply") << "drop200" << "statusBarPanelUploadTimeout";
-        QTest::newRow("line dropped before the reply") << "drop0" << "statusBarPanelUploadTimeout";
+        QTest::newRow("line dropped in the reply") << "drop200" << "statusBarPanelPortLost";
+        QTest::newRow("line dropped before the reply") << "drop0" << "statusBarPanelPortLost";
     }
     void uploadFailures()
     {
@@ -146,6 +146,7 @@ private slots:
         QVERIFY(rig.idle());
 
         QCOMPARE(rig.view.statuses.last(), rig.T(status));
+        QCOMPARE(rig.cmd.FailureReason, rig.T(status));
         QVERIFY(!rig.cmd.UploadBound);
         QCOMPARE(rig.image.Buffer(), before);
         QVERIFY(rig.image.ItemList.Count() == 0);
@@ -164,6 +165,65 @@ private slots:
         }
     }
 
+    // A device that answers the upload request with anything but a complete data byte and then
+    // stays quiet: the upload ends with the time-out status within the image's own limit, for
+    // the plain upload and for the read-back of a sequence alike.
+    void uploadWithoutProgress_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("readBack");
+        QTest::newRow("one stray character") << QByteArray("X") << false;
+        QTest::newRow("bare line end") << QByteArray("\r\n") << false;
+        QTest::newRow("one hex digit") << QByteArray("A") << false;
+        QTest::newRow("burst without a pair") << QByteArray(" ~*#!\r\nG7\r\n") << false;
+        QTest::newRow("read-back of a reset") << QByteArray("X") << true;
+    }
+    void uploadWithoutProgress()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, readBack);
+        DeviceRig rig;
+        GatewaySimulator::Options opt;
+        opt.uploadAnswer = answer;
+        if (readBack)
+            opt.restartDelayMs = 1200; // the session's restart wait listens from 1000 ms on
+        QVERIFY(rig.start(opt));
+        const QByteArray before = rig.image.Buffer();
+
+        if (readBack) {
+            rig.prompts.answer(PromptButton::Yes);
+            rig.cmd.mainMenuResetDeviceClick();
+        } else {
+            rig.cmd.mainMenuUploadClick();
+        }
+        QVERIFY(rig.idle(10000)); // not the overall limit: the upload ended by itself
+
+        QCOMPARE(rig.count("upload"), 1);
+        QCOMPARE(rig.cmd.FailureReason, rig.T("statusBarPanelUploadTimeout"));
+        QVERIFY(!rig.cmd.UploadBound);
+        QVERIFY(!rig.image.UploadRunning());
+        QCOMPARE(rig.image.Buffer(), before);
+        QCOMPARE(rig.cmd.writeScriptState, readBack ? TSSReset : TSSNone);
+    }
+
+    // "OK" whose CR LF comes 20 ms later, with no banner step between the presence query and
+    // the request (no universal script name): the late line end is no end of the data.
+    void uploadAfterLateLineEnd()
+    {
+        DeviceRig rig;
+        GatewaySimulator::Options opt;
+        opt.okLineEndDelayMs = 20;
+        QVERIFY(rig.start(opt));
+        rig.cmd.universalscriptname.clear();
+
+        rig.cmd.mainMenuUploadClick();
+        QVERIFY(rig.idle());
+
+        QVERIFY2(rig.cmd.UploadBound, qPrintable(rig.view.statuses.join(" | ")));
+        QCOMPARE(rig.image.UsedBytes(), exampleImage());
+        QCOMPARE(rig.view.statuses.last(), rig.T("statusBarPanelUploadFinished"));
+    }
+
     // --- download -------------------------------------------------------------------------------
 
     void download_data()
@@ -175,6 +235,8 @@ private slots:
         QTest::newRow("restart without signature") << "banner" << "statusBarPanelsDownloadTimeout" << false;
         QTest::newRow("nothing loaded") << "empty" << "statusBarPanelNoFileToDownload" << false;
         QTest::newRow("line dropped") << "drop" << "statusBarPanelsDownloadTimeout" << false;
+        // "Restart" and the banner in one read: the banner is not thrown away with "Restart".
+        QTest::newRow("restarts at once") << "atonce" << "statusBarPanelDownloadFinished" << true;
     }
     void download()
     {
@@ -185,6 +247,7 @@ private slots:
         GatewaySimulator::Options opt;
         if (fault == "banner")
             opt.banner = "Gateway V1.00\r\n";
+        opt.restartAtOnce = fault == "atonce";
         if (fault == "drop") {
             opt.dropAfterBytes = 100;
             opt.replugAfterMs = 300;
@@ -588,6 +651,7 @@ private slots:
         QTest::newRow("other copy waits") << 2 << 60 << "BitBtnDisconnect" << "offline" << "";
         QTest::newRow("in use") << 2 << 50 << "BitBtnDisconnect" << "offline"
                                 << "Port COM5 is in use by another application";
+        QTest::newRow("no permission") << 2 << 55 << "BitBtnDisconnect" << "offline" << "Permission denied on ";
     }
     void comState()
     {
@@ -606,7 +670,15 @@ private slots:
         QCOMPARE(rig.view.panels[panelStatus], QString());
         QCOMPARE(rig.view.panels[panelPort], port);
         QCOMPARE(rig.view.groupEnabling, lParam >= 50 ? QList<bool>{false} : QList<bool>{});
-        QCOMPARE(rig.prompts.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (lParam == comStateNoPermission) {
+            // names the device file and the group that may open it, and is the failure reason
+            QCOMPARE(rig.prompts.texts().size(), 1);
+            QVERIFY(rig.prompts.texts().first().startsWith(message + rig.com.DevicePath() + " (COM5)"));
+            QVERIFY(rig.prompts.texts().first().contains("usermod -aG"));
+            QCOMPARE(rig.cmd.FailureReason, rig.prompts.texts().first());
+        } else {
+            QCOMPARE(rig.prompts.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        }
     }
 
     void connectButton()

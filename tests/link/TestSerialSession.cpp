@@ -16,6 +16,10 @@
 #include <QProcess>
 #include <QSignalSpy>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class FakeUsbNotifier final : public TUsbNotifier
@@ -251,6 +255,57 @@ private slots:
         QCOMPARE(rig.states.last(), qMakePair(2, 50));
         QVERIFY(!rig.com.IsOpen());
         QVERIFY(!rig.com.TimerWaitingForCom.isActive());
+    }
+
+    // A device file this user may not open is no port in use: the session reports permission
+    // denied (WM_COMSTATE lParam 55), not the in-use state of a held port.
+    void permissionDeniedIsNoLock()
+    {
+        PseudoTerminal pty;
+        QString error;
+        QVERIFY2(pty.open(&error), qPrintable(error));
+        const QByteArray slave = QFile::encodeName(pty.slavePath());
+        if (::geteuid() != 0) {
+            // The owner takes the right to open its own terminal away.
+            QVERIFY(::chmod(slave.constData(), 0) == 0);
+            LinkRig rig;
+            QVERIFY(PortMap::linkPort(5, pty.slavePath()));
+            QVERIFY(!rig.open(5));
+            QVERIFY(!rig.states.isEmpty());
+            QCOMPARE(rig.states.last(), qMakePair(2, int(comStateNoPermission)));
+            QVERIFY(!rig.com.TimerWaitingForCom.isActive());
+            PortMap::unlinkPort(5);
+            return;
+        }
+        // Every file opens for root: a second copy runs as an unprivileged user instead, with a
+        // port map of its own that it may read.
+        const QString peerPath = QDir(TestPaths::binDir()).filePath("link_peer");
+        QTemporaryDir config(QDir::tempPath() + "/torvane-perm-XXXXXX");
+        QVERIFY(config.isValid());
+        const QString ports = config.filePath("Kellerbrand/Torvane/ports");
+        QVERIFY(QDir().mkpath(ports));
+        QVERIFY(::chmod(QFile::encodeName(config.path()).constData(), 0755) == 0);
+        QVERIFY(::symlink(slave.constData(), QFile::encodeName(ports + "/COM5").constData()) == 0);
+        QProcess peer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config.path());
+        env.remove("XDG_RUNTIME_DIR");
+        peer.setProcessEnvironment(env);
+        peer.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(77);
+        });
+        peer.start(peerPath, {"COM5"});
+        QVERIFY(peer.waitForStarted(5000));
+        QByteArray out;
+        LinkWait::waitUntil([&] {
+            out += peer.readAllStandardOutput();
+            return out.contains("applied") || peer.state() == QProcess::NotRunning;
+        }, 5000);
+        peer.kill();
+        peer.waitForFinished(3000);
+        QVERIFY2(out.contains("state 2 55") && out.contains("applied 0"), out.constData());
+        QVERIFY2(!out.contains("state 2 50"), out.constData());
     }
 
     // The line disappears under an open port (cable pulled): the port is closed at once, the

@@ -650,6 +650,50 @@ private slots:
         }
     }
 
+    // The parameter keeps the table's offset in bytes 8-9. A table that starts before them
+    // among the parameters would run over them, or end the used image before them so the
+    // saved file loses them: either way the table is lost after STORE.
+    void storeLeavesItsPointerAlone_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("entries"); // 4-byte entries
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("entry over the pointer") << 5 << 1 << false;
+        QTest::newRow("entries across the pointer") << 6 << 3 << false;
+        QTest::newRow("empty table on the pointer") << 8 << 0 << false;
+        QTest::newRow("closing byte on the pointer's second byte") << 9 << 0 << false;
+        QTest::newRow("table ends just before the pointer") << 7 << 0 << false;
+        QTest::newRow("empty table just after the pointer") << 10 << 0 << true;
+        QTest::newRow("table just after the pointer") << 10 << 2 << true;
+    }
+    void storeLeavesItsPointerAlone()
+    {
+        QFETCH(int, start);
+        QFETCH(int, entries);
+        QFETCH(bool, fits);
+        MapBench b(makeImage(uint16_t(start), {}));
+        b.map().SetText("LOAD");
+        QVERIFY(b.map().MapListRead());
+        const int loaded = b.map().Mapping().Count(); // what the bytes at the start read as
+        for (int i = 0; i < entries; ++i)
+            b.map().SetText("ADD:Byte Map:Out,1A5,3,17");
+        const QByteArray before = b.img.Buffer();
+        const int useSize = b.img.UseSize();
+        const QString error = errorOf([&] { b.map().SetText("STORE"); });
+        if (fits) {
+            QCOMPARE(error, QString());
+            QCOMPARE(b.img.UseSize(), start + 4 * entries + 1);
+        } else {
+            QCOMPARE(error, QStringLiteral("exceptionGWEintragMapOverwritesPointer"));
+            QCOMPARE(b.img.Buffer(), before);
+            QCOMPARE(b.img.UseSize(), useSize);
+        }
+        QCOMPARE(b.map().GetIntegerValue(), uint32_t(start));
+        b.map().SetText("LOAD");
+        QVERIFY(b.map().MapListRead());
+        QCOMPARE(b.map().Mapping().Count(), fits ? loaded + entries : loaded);
+    }
+
     void commandFailures_data()
     {
         QTest::addColumn<QStringList>("commands");

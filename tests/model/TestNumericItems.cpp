@@ -118,7 +118,11 @@ private slots:
         QTest::newRow("word") << "P=20;1;1" << w0 << "258" << QByteArray::fromHex("0102") << "";
         QTest::newRow("word wraps 65536") << "P=20;1;1" << w0 << "65536" << QByteArray::fromHex("0000") << "";
         QTest::newRow("word -1") << "P=20;1;1" << w0 << "-1" << QByteArray::fromHex("ffff") << "";
-        QTest::newRow("word blanks around") << "P=20;1;1" << w0 << " 12 " << QByteArray::fromHex("000c") << "";
+        QTest::newRow("word blanks around") << "P=20;1;1" << w0 << " 12 " << w0 << "' 12 ' " + kNotInteger;
+        QTest::newRow("word plus") << "P=20;1;1" << w0 << "+12" << w0 << kNotInteger;
+        QTest::newRow("word tab") << "P=20;1;1" << w0 << "\t7" << w0 << kNotInteger;
+        QTest::newRow("word $ blank") << "P=20;1;1" << w0 << "$ 1F" << w0 << kNotInteger;
+        QTest::newRow("word 0x plus") << "P=20;1;1" << w0 << "0x+1F" << w0 << kNotInteger;
         QTest::newRow("word $hex") << "P=20;1;1" << w0 << "$1234" << QByteArray::fromHex("1234") << "";
         QTest::newRow("word 0x hex") << "P=20;1;1" << w0 << "0x10" << QByteArray::fromHex("0010") << "";
         QTest::newRow("word not a number") << "P=20;1;1" << w0 << "12a" << w0 << "'12a' " + kNotInteger;

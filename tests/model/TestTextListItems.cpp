@@ -516,6 +516,32 @@ private slots:
         QCOMPARE(b.item("Name")->GetText(), QStringLiteral("abcd"));
     }
 
+    void presetFanOutIsBounded()
+    {
+        // 22 lists, each of whose presets applies the next list's preset twice: no cycle, but
+        // 2^22 applications. The limit stops it with the first list and preset named, and
+        // the image stays as it was.
+        QString lines, details;
+        for (int k = 0; k < 22; ++k) {
+            lines += QStringLiteral("L%1=%2;4;1\n").arg(k).arg(20 + k);
+            details += QStringLiteral("[Dev:L%1]\nP%1=5;0\n[Dev:P%1]\n").arg(k);
+            if (k + 1 < 22)
+                details += QStringLiteral("L%1=P%1\nL%1=P%1\n").arg(k + 1);
+            details += QStringLiteral("Name=WXYZ\n");
+        }
+        Bench b(lines + QStringLiteral("Name=8;12;1;;;4"), details);
+        b.put(8, QByteArray("abcd"));
+        const QByteArray before = b.img.Buffer();
+        const QString e = errorOf([&] { b.item("L0")->SetText(QStringLiteral("P0")); });
+        QVERIFY2(e.startsWith(QStringLiteral("Preset \"P0\" of parameter \"L0\" applies more than %1 presets")
+                                  .arg(TListItem::kMaxPresetApplications)),
+                 qPrintable(e));
+        QCOMPARE(b.img.Buffer(), before);
+        // A small fan-out below the limit still runs to the end.
+        QCOMPARE(errorOf([&] { b.item("L19")->SetText(QStringLiteral("P19")); }), QString());
+        QCOMPARE(b.item("Name")->GetText(), QStringLiteral("WXYZ"));
+    }
+
     void presetChainsAreNoCycle()
     {
         // A preset that applies another list's preset twice in a row, and a chain of three.

@@ -1,5 +1,7 @@
 #include "platform/RegistryStore.h"
 
+#include "TinyDisk.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -24,6 +26,15 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file as the registry editor of the other platform saves it: UTF-16LE with its mark.
+QByteArray wideFile(const QString &text)
+{
+    QByteArray bytes("\xFF\xFE");
+    for (QChar c : text)
+        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    return bytes;
 }
 
 QString peerPath()
@@ -66,7 +77,6 @@ private slots:
         QTest::newRow("unicode") << QStringLiteral("Gr\u00fc\u00dfe \u20ac \u65e5\u672c \U0001F600")
                                  << QStringLiteral("\"Name\"=\"Gr\u00fc\u00dfe \u20ac \u65e5\u672c \U0001F600\"\n").toUtf8();
         QTest::newRow("line breaks") << QStringLiteral("a\r\nb\nc\n") << QByteArray("\"Name\"=hex(1):61,00,0d,00,0a,00,62,00");
-        QTest::newRow("nul inside") << QString::fromUtf16(u"a\0b", 3) << QByteArray("\"Name\"=hex(1):61,00,00,00,62,00,00,00\n");
         QTest::newRow("unpaired surrogate") << (QString(QChar(0xD800)) + u'x') << QByteArray("\"Name\"=hex(1):00,d8,78,00");
         QTest::newRow("long with equals and brackets")
             << QString(3000, u'=') + QStringLiteral("[x]\\") << (QByteArray("\"Name\"=\"") + QByteArray(3000, '='));
@@ -274,10 +284,7 @@ private slots:
             "[hkey_current_user\\SOFTWARE\\KELLERBRAND\\TORVANE\\serial]\r\n"
             "\"Later\"=dword:0000000A\r\n"
             "\"path\"=\"second wins\"\r\n");
-        QByteArray bytes("\xFF\xFE");
-        for (QChar c : text)
-            bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-        putFile(bytes);
+        putFile(wideFile(text));
 
         RegistryStore store(path());
         QCOMPARE(store.readString(kKey, QString()), std::optional<QString>(QStringLiteral("default")));
@@ -322,6 +329,19 @@ private slots:
         QTest::newRow("value before any key") << "\"Orphan\"=\"x\"\n" + before.mid(kHeader.size()) + after << both;
         QTest::newRow("key line cut off")
             << before + "[HKEY_CURRENT_USER\\software\\Kel\n\"Lost\"=\"x\"\n" + kKeyLine + after << both;
+        // A NUL ends a stored name or string: such a line is not taken, in either encoding.
+        const QString wideBefore = QString::fromUtf8(before);
+        const QString wideAfter = QString::fromUtf8(after);
+        QTest::newRow("utf-16 value name with nul")
+            << wideFile(wideBefore + QStringView(u"\"Lo\0st\"=\"x\"", 11).toString() + wideAfter) << both;
+        QTest::newRow("utf-16 key name with nul")
+            << wideFile(wideBefore + QStringView(u"[HKEY_CURRENT_USER\\so\0ft]\n\"Lost\"=\"x\"\n", 34).toString()
+                        + QString::fromUtf8(kKeyLine) + wideAfter)
+            << both;
+        QTest::newRow("utf-16 string with nul")
+            << wideFile(wideBefore + QStringView(u"\"Lost\"=\"a\0b\"", 13).toString() + wideAfter) << both;
+        QTest::newRow("hex(1) string with nul inside") << before + "\"Lost\"=hex(1):61,00,00,00,62,00,00,00" + after << both;
+        QTest::newRow("value name with a control character") << before + "\"Lo\x01st\"=\"x\"" + after << both;
         QTest::newRow("key of another root")
             << before + "[HKEY_LOCAL_MACHINE\\software\\Kellerbrand\\Torvane]\n\"Lost\"=\"x\"\n" + kKeyLine + after << both;
     }
@@ -367,6 +387,54 @@ private slots:
         QVERIFY2(fresh.lastError().isEmpty(), qPrintable(fresh.lastError())); // the rewritten file is sound
     }
 
+    // The file of the other platform's editor with a NUL in a value name: the name is not
+    // taken, and a write gives a file that reads back without damage.
+    void nulOfAWideFileIsNotWrittenBack()
+    {
+        const QByteArray bytes = wideFile(QString::fromUtf8(kHeader + kKeyLine + "\"Keep\"=\"me\"\r\n")
+                                          + QStringView(u"\"Bad\0Name\"=dword:00000001\r\n", 26).toString());
+        putFile(bytes);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("line 5: not text")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept as registry.reg.damaged-")));
+        RegistryStore store(path());
+        QCOMPARE(store.valueNames(kTorvane), QStringList{"Keep"});
+        QVERIFY(store.writeDWord(kTorvane, QStringLiteral("New"), 7));
+        QVERIFY(!fileBytes().contains('\0'));
+        RegistryStore fresh(path());
+        QCOMPARE(fresh.valueNames(kTorvane), QStringList({"Keep", "New"}));
+        QVERIFY2(fresh.lastError().isEmpty(), qPrintable(fresh.lastError()));
+    }
+
+    // Many keys and many values in one key read in one pass; the time is printed, not judged.
+    void readsALargeFile()
+    {
+        constexpr int kKeys = 40000;
+        constexpr int kValues = 20000;
+        QByteArray bytes = kHeader;
+        for (int k = 0; k < kKeys; ++k)
+            bytes += "\n[HKEY_CURRENT_USER\\software\\Kellerbrand\\Torvane\\Port" + QByteArray::number(k) + "]\n\"Index\"=dword:"
+                     + QByteArray::number(k, 16).rightJustified(8, '0') + '\n';
+        bytes += '\n' + kKeyLine;
+        for (int v = 0; v < kValues; ++v)
+            bytes += "\"Name" + QByteArray::number(v) + "\"=\"" + QByteArray::number(v) + "\"\n";
+        putFile(bytes);
+
+        QElapsedTimer timer;
+        timer.start();
+        RegistryStore store(path());
+        const QStringList subKeys = store.subKeys(kTorvane);
+        const qint64 readMs = timer.restart();
+        QVERIFY2(store.lastError().isEmpty(), qPrintable(store.lastError()));
+        QCOMPARE(subKeys.size(), kKeys);
+        QCOMPARE(store.readDWord(kTorvane + QStringLiteral("\\port39999"), QStringLiteral("index")), std::optional<quint32>(39999));
+        QCOMPARE(store.valueNames(kTorvane).size(), kValues);
+        QVERIFY(store.writeString(kTorvane + QStringLiteral("\\Port12345"), QStringLiteral("Extra"), QStringLiteral("x")));
+        const qint64 writeMs = timer.elapsed();
+        QCOMPARE(store.readString(kTorvane, QStringLiteral("name19999")), std::optional<QString>(QStringLiteral("19999")));
+        QCOMPARE(store.subKeys(kTorvane).size(), kKeys);
+        qInfo("%d keys and %d values: read in %lld ms; two reads and a write in %lld ms", kKeys, kValues, readMs, writeMs);
+    }
+
     void refusesWhatItCouldNotWrite()
     {
         RegistryStore store(path());
@@ -376,6 +444,17 @@ private slots:
         QVERIFY(!store.writeString(kTorvane + u'\\' + QString(256, u'k'), QStringLiteral("x"), QStringLiteral("y")));
         QVERIFY(!store.writeString(kTorvane, QStringLiteral("x"), QString(600 * 1024, u'y')));
         QVERIFY(!store.writeBinary(kTorvane, QStringLiteral("x"), QByteArray(1024 * 1024 + 1, 'y')));
+        const QString nul(QChar(0));
+        QVERIFY(!store.writeString(kTorvane, QStringLiteral("x") + nul, QStringLiteral("y")));
+        QVERIFY(store.lastError().contains(QStringLiteral("NUL")));
+        QVERIFY(!store.writeString(kTorvane, QStringLiteral("x"), QStringLiteral("a") + nul + u'b'));
+        QVERIFY(store.lastError().contains(QStringLiteral("NUL")));
+        QVERIFY(!store.writeDWord(kTorvane + QStringLiteral("\\k") + nul, QStringLiteral("x"), 1));
+        QVERIFY(!store.createKey(kTorvane + QStringLiteral("\\k") + nul));
+        RegistryStore::Batch batch;
+        batch.writeDWord(kTorvane, QStringLiteral("fine"), 1);
+        batch.writeString(kTorvane, QStringLiteral("x"), nul);
+        QVERIFY(!store.apply(batch));
         QVERIFY(!store.lastError().isEmpty());
         QVERIFY(!QFile::exists(path()));
 
@@ -394,6 +473,30 @@ private slots:
         RegistryStore blocked(m_dir->filePath(QStringLiteral("file/registry.reg")));
         QVERIFY(!blocked.writeDWord(kTorvane, QStringLiteral("x"), 1));
         QVERIFY(!blocked.lastError().isEmpty());
+    }
+
+    // A write that does not fit on the disk leaves the settings as they were and says so;
+    // the lock is released, so the next write after space was freed goes through.
+    void fullDiskKeepsTheSettings()
+    {
+        TinyDisk disk;
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.skipReason()));
+        const QString file = disk.filePath(QStringLiteral("registry.reg"));
+        RegistryStore store(file);
+        RegistryStore::Batch batch;
+        for (int i = 0; i < 200; ++i)
+            batch.writeString(kTorvane, QStringLiteral("Value%1").arg(i), QString(40, u'v'));
+        QVERIFY2(store.apply(batch), qPrintable(store.lastError())); // more than 4 KiB
+        const QByteArray before = readAll(file);
+        QVERIFY(before.size() > 8192);
+        QVERIFY(disk.fill(4096));
+
+        QVERIFY(!store.writeString(kTorvane, QStringLiteral("New"), QString(20000, u'n')));
+        QVERIFY2(store.lastError().contains(file), qPrintable(store.lastError()));
+        QCOMPARE(readAll(file), before);
+        QCOMPARE(RegistryStore(file).valueNames(kTorvane).size(), 200);
+        QVERIFY(!QFile::exists(file + QStringLiteral(".lock")));
     }
 
     void unreadableFileIsNotReplaced()

@@ -1,6 +1,7 @@
 #include "platform/StatusTrace.h"
 
 #include "ScriptedPrompts.h"
+#include "TinyDisk.h"
 
 #include <QLocale>
 #include <QSignalSpy>
@@ -192,6 +193,27 @@ private slots:
         QVERIFY(!trace.saveToFile(dir.filePath(QStringLiteral("missing/folder/trace.log")), &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!trace.saveToFile(dir.path(), &error)); // a folder, not a file
+    }
+
+    void saveToAFullDiskKeepsTheOldTrace()
+    {
+        TinyDisk disk;
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.skipReason()));
+        const QString path = disk.filePath(QStringLiteral("trace.log"));
+        trace.clear();
+        trace.logStringOnly(QStringLiteral("old"));
+        QVERIFY(trace.saveToFile(path));
+        QVERIFY(disk.fill());
+        trace.clear();
+        for (int i = 0; i < 50; ++i)
+            trace.logStringOnly(QString(100, u'n'));
+        QString error;
+        QVERIFY(!trace.saveToFile(path, &error));
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("old\n"));
     }
 };
 

@@ -315,10 +315,19 @@ void GatewaySimulator::dispatch(quint8 c)
     if (c == 0x14) {
         // A freshly restarted device answers without a line end, so that two answers
         // read "OKOK" to the PC's restart wait.
-        QByteArray ok = m_opt.lowerCaseOk ? "ok" : "OK";
-        if (!m_freshRestart)
-            ok += "\r\n";
-        reply(ok);
+        const QByteArray ok = m_opt.lowerCaseOk ? "ok" : "OK";
+        if (m_freshRestart) {
+            reply(ok);
+        } else if (m_opt.okLineEndDelayMs > 0) {
+            // The line end reaches the PC in a later read than the letters, and before any
+            // answer that follows (it was on its way first).
+            reply(ok);
+            m_delayed.append({m_clock.elapsed() + m_opt.okLineEndDelayMs, QByteArray("\r\n"), false});
+            if (!m_delayTimer.isActive())
+                m_delayTimer.start(int(qMax<qint64>(0, m_delayed.first().due - m_clock.elapsed())));
+        } else {
+            reply(ok + "\r\n");
+        }
         finish(QStringLiteral("presence"), QStringLiteral("ok"));
         return;
     }
@@ -333,6 +342,11 @@ void GatewaySimulator::dispatch(quint8 c)
         finish(QStringLiteral("banner"), QStringLiteral("ok"));
         break;
     case 0x15: {
+        if (!m_opt.uploadAnswer.isEmpty()) {
+            reply(m_opt.uploadAnswer);
+            finish(QStringLiteral("upload"), QStringLiteral("garbled"));
+            break;
+        }
         QByteArray out;
         out.reserve(m_image.size() * 3 + 12);
         for (int i = 0; i < m_image.size(); ++i) {
@@ -500,6 +514,15 @@ void GatewaySimulator::finishHexTransfer()
         return;
     } else {
         m_runsUniversal = false; // a user script replaces the universal one
+    }
+    if (m_opt.restartAtOnce) {
+        // Restarts so fast that the banner leaves together with the announcement.
+        m_claimed = false;
+        m_freshRestart = true;
+        reply("Restart\r\n" + bannerText());
+        finish(kind, QStringLiteral("ok"), {}, m_data);
+        finish(QStringLiteral("restart"), QStringLiteral("unclaimed"));
+        return;
     }
     reply("Restart\r\n");
     finish(kind, QStringLiteral("ok"), {}, m_data);

@@ -51,6 +51,10 @@ public:
         char extHeaderVerdict = 0;      // 'L' or 'T' refuses an extension header; 0 accepts
         int extFinalVerdict = -1;       // -1: 'O' or 'E' by the checksum; 0: no answer; else this letter
         int extAckBlocks = -1;          // extension blocks acknowledged before going quiet; -1 all
+        QByteArray uploadAnswer;        // answers the upload request with these bytes only (no
+                                        // image), then stays quiet; empty: the image as usual
+        int okLineEndDelayMs = 0;       // "OK" and its CR LF in two writes this far apart
+        bool restartAtOnce = false;     // "Restart" and the banner in one write, no claim window
     };
 
     // One finished exchange with the PC.

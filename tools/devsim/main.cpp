@@ -87,6 +87,10 @@ int main(int argc, char **argv)
         {QStringLiteral("ext-header"), QStringLiteral("Refuse extension headers with L or T."), QStringLiteral("letter")},
         {QStringLiteral("ext-final"), QStringLiteral("Final extension verdict: O, E, S, T, or - for none."), QStringLiteral("letter")},
         {QStringLiteral("ext-ack-blocks"), QStringLiteral("Acknowledge only this many extension blocks."), QStringLiteral("n")},
+        {QStringLiteral("upload-answer"), QStringLiteral("Answer the upload request with this text only, then stay quiet\n"
+                                                         "(\\r and \\n stand for CR and LF)."), QStringLiteral("text")},
+        {QStringLiteral("ok-line-end-delay"), QStringLiteral("Send the CR LF after \"OK\" this many ms later."), QStringLiteral("ms")},
+        {QStringLiteral("restart-at-once"), QStringLiteral("Send \"Restart\" and the banner in one write.")},
     };
     p.addOptions(options);
     p.process(app);
@@ -109,6 +113,8 @@ int main(int argc, char **argv)
     opt.refuseDebug = p.isSet(QStringLiteral("refuse-debug"));
     opt.answerProto = p.isSet(QStringLiteral("proto"));
     opt.lowerCaseOk = p.isSet(QStringLiteral("lowercase-ok"));
+    opt.uploadAnswer = p.value(QStringLiteral("upload-answer")).toLatin1().replace("\\r", "\r").replace("\\n", "\n");
+    opt.restartAtOnce = p.isSet(QStringLiteral("restart-at-once"));
     char finalVerdict = 0;
     bool ok = parseInt(p, QStringLiteral("restart-delay"), opt.restartDelayMs, &error)
               && parseInt(p, QStringLiteral("receive-timeout"), opt.receiveTimeoutMs, &error)
@@ -118,6 +124,7 @@ int main(int argc, char **argv)
               && parseInt(p, QStringLiteral("ext-ack-blocks"), opt.extAckBlocks, &error)
               && parseInt(p, QStringLiteral("script-ack-blocks"), opt.scriptAckBlocks, &error)
               && parseInt(p, QStringLiteral("debug-reply-bytes"), opt.debugReplyBytes, &error)
+              && parseInt(p, QStringLiteral("ok-line-end-delay"), opt.okLineEndDelayMs, &error)
               && parseLetter(p, QStringLiteral("claim-answer"), QStringLiteral("IN"), opt.claimAnswer, &error)
               && parseLetter(p, QStringLiteral("ext-header"), QStringLiteral("LT"), opt.extHeaderVerdict, &error)
               && parseLetter(p, QStringLiteral("ext-final"), QStringLiteral("OEST-"), finalVerdict, &error);
