@@ -70,11 +70,15 @@ private slots:
         QTest::newRow("odd digit count") << QByteArray("0A0B1\r\n0015\r\n") << "ok" << QByteArray("\x0a\x0b") << "\n\n";
         QTest::newRow("leading zero in sum") << QByteArray("0A0B\r\n00015\r\n") << "ok" << QByteArray("\x0a\x0b") << "\n\n";
         QTest::newRow("LF only") << QByteArray("0A0B\n15\n\n") << "ok" << QByteArray("\x0a\x0b") << "\n";
-        QTest::newRow("no bytes") << QByteArray("\r\n0\r\n") << "ok" << QByteArray() << "\n\n";
+        // Line ends before the first data digit end the presence answer, they are no data.
+        QTest::newRow("line ends before the data") << QByteArray("\r\n0A0B\r\n0015\r\n") << "ok" << QByteArray("\x0a\x0b")
+                                                   << "\r\n\n\n";
+        QTest::newRow("only line ends") << QByteArray("\r\n\r\n") << "" << QByteArray() << "\r\n\r\n";
         QTest::newRow("dot in data") << QByteArray("0A.0B\r\n0015\r\n") << "ok" << QByteArray("\x0a\x0b") << ".\n\n";
         QTest::newRow("wrong sum") << QByteArray("0A0B\r\n0016\r\n") << "error 3" << QByteArray() << "\n\n";
         QTest::newRow("more digits than the sum") << QByteArray("0A0B\r\n10015\r\n") << "error 3" << QByteArray() << "\n\n";
-        QTest::newRow("sum beyond 32 bits") << QByteArray("0A0B\r\n100000015\r\n") << "error 3" << QByteArray() << "\n\n";
+        // The ninth digit ends it at once: endless digits must not keep the transfer alive.
+        QTest::newRow("sum beyond 32 bits") << QByteArray("0A0B\r\n100000015\r\n") << "error 3" << QByteArray() << "\n\r\n";
         QTest::newRow("non-hex first sum digit") << QByteArray("0A0B\r\nX015\r\n") << "error 3" << QByteArray() << "\n015\r\n";
         QTest::newRow("never completed") << QByteArray("0A0B\r\n0015") << "" << QByteArray() << "\n";
     }
@@ -101,7 +105,7 @@ private slots:
             QVERIFY(!rig.events.contains("ok"));
             if (outcome.isEmpty()) {
                 QVERIFY(!rig.events.contains("end"));
-                QCOMPARE(rig.image.FMode, umChksum);
+                QVERIFY(rig.image.UploadRunning()); // still waiting for the rest
             } else {
                 QVERIFY2(endsWith(rig.events, QStringList({outcome, "end"})), qPrintable(rig.events.join(',')));
             }
