@@ -91,3 +91,13 @@ QStringList renderItemEditorScenes(const QString &outDir, const QString &dataDir
     preview.hide();
     return written;
 }
+
+#include "Scenes.h"
+#include "shell/GWMainForm.h"
+
+namespace {
+// The editor on each of its pages, the password page with OK disabled and the print preview.
+ScreenshotScene editorScenes(QStringLiteral("item-editor"), [](SceneContext &ctx) {
+    renderItemEditorScenes(ctx.outDir, ctx.dataDir, ctx.mainWindow ? &ctx.mainWindow->Language() : nullptr);
+});
+} // namespace
