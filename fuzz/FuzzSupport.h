@@ -20,7 +20,7 @@
 
 namespace fuzz {
 
-class SilentPrompts final : public UserPrompts
+class SilentPrompts final : public UnattendedPrompts
 {
 public:
     PromptButton message(const QString &, const QString &, PromptIcon, const PromptButtons &,
@@ -28,11 +28,6 @@ public:
     {
         return defaultButton;
     }
-    bool input(const QString &, const QString &, QString &) override { return false; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &, const QString &) override { return {}; }
-    void beep() override {}
-    void setBusy(bool) override {}
 };
 
 // Called once from LLVMFuzzerInitialize.

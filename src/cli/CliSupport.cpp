@@ -120,7 +120,7 @@ bool openImage(CliBinding &binding, const QString &path)
 
 namespace {
 
-class CliPrompts final : public UserPrompts
+class CliPrompts final : public UnattendedPrompts
 {
 public:
     PromptButton message(const QString &caption, const QString &text, PromptIcon, const PromptButtons &,
@@ -133,11 +133,6 @@ public:
         cliErr() << text << Qt::endl;
         return defaultButton;
     }
-    bool input(const QString &, const QString &, QString &) override { return false; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &, const QString &) override { return {}; }
-    void beep() override {}
-    void setBusy(bool) override {}
 
     int count = 0;
 };

@@ -5,29 +5,20 @@
 
 namespace {
 
-class NonInteractivePrompts final : public UserPrompts
-{
-public:
-    PromptButton message(const QString &caption, const QString &text, PromptIcon, const PromptButtons &,
-                         PromptButton defaultButton) override
-    {
-        QTextStream err(stderr);
-        if (!caption.isEmpty())
-            err << caption << ": ";
-        err << text << Qt::endl;
-        return defaultButton;
-    }
-    bool input(const QString &, const QString &, QString &) override { return false; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &, const QString &) override { return {}; }
-    void beep() override {}
-    void setBusy(bool) override {}
-};
-
-NonInteractivePrompts g_default;
+UnattendedPrompts g_default;
 UserPrompts *g_current = nullptr;
 
 } // namespace
+
+PromptButton UnattendedPrompts::message(const QString &caption, const QString &text, PromptIcon, const PromptButtons &,
+                                        PromptButton defaultButton)
+{
+    QTextStream err(stderr);
+    if (!caption.isEmpty())
+        err << caption << ": ";
+    err << text << Qt::endl;
+    return defaultButton;
+}
 
 UserPrompts &UserPrompts::instance()
 {

@@ -46,6 +46,21 @@ public:
     static void setInstance(UserPrompts *prompts); // not owned; nullptr restores the default
 };
 
+// Prompts for runs without a user: every message goes to stderr and is answered with its
+// default button; questions for text or files are cancelled; no beep, no cursor. Front ends
+// without a screen derive from it and change only where the messages go.
+class UnattendedPrompts : public UserPrompts
+{
+public:
+    PromptButton message(const QString &caption, const QString &text, PromptIcon icon, const PromptButtons &buttons,
+                         PromptButton defaultButton) override;
+    bool input(const QString &, const QString &, QString &) override { return false; }
+    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFile(const QString &, const QString &, const QString &, const QString &) override { return {}; }
+    void beep() override {}
+    void setBusy(bool) override {}
+};
+
 // Busy cursor for the lifetime of a scope, through the prompts in force.
 class BusyScope
 {

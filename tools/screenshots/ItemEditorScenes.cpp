@@ -1,5 +1,6 @@
 // Gallery scenes of the parameter editor (each of its pages, filled from the example
 // description's parameters) and of the print preview of the example image.
+#include "Scenes.h"
 #include "ItemEditorScenes.h"
 
 #include "base/IniFile.h"
@@ -17,17 +18,6 @@
 
 namespace {
 
-bool save(QWidget &w, const QString &outDir, const QString &name, QStringList &written)
-{
-    w.show();
-    w.raise();
-    QApplication::processEvents();
-    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
-    if (!w.grab().save(path))
-        return false;
-    written << path;
-    return true;
-}
 
 } // namespace
 
@@ -74,11 +64,11 @@ QStringList renderItemEditorScenes(const QString &outDir, const QString &dataDir
             start = QStringLiteral("secret");
         editor.SetTopLeft(QPoint(40, 40));
         editor.Prepare(item, item->Format(), start);
-        save(editor, outDir, scene, written);
+        saveScenePicture(editor, outDir, scene, written);
         if (item->Format() == fmPassword) {
             // The two entries differ in their last character: OK is disabled.
             editor.findChild<QLineEdit *>(QStringLiteral("SecureMaskEdit"))->setText(QStringLiteral("secreT"));
-            save(editor, outDir, scene + QStringLiteral("-mismatch"), written);
+            saveScenePicture(editor, outDir, scene + QStringLiteral("-mismatch"), written);
         }
         editor.hide();
     }
@@ -87,7 +77,7 @@ QStringList renderItemEditorScenes(const QString &outDir, const QString &dataDir
     preview.setLanguage(language);
     if (preview.showFor(image, QCoreApplication::applicationVersion(),
                         description.readString(QStringLiteral("General"), QStringLiteral("Version"), QStringLiteral("1"))))
-        save(preview, outDir, QStringLiteral("print-preview"), written);
+        saveScenePicture(preview, outDir, QStringLiteral("print-preview"), written);
     preview.hide();
     return written;
 }

@@ -1,4 +1,5 @@
 // Gallery scenes of the settings dialog and the file lookup's question.
+#include "Scenes.h"
 #include "OptionsScenes.h"
 
 #include "base/GeneralError.h"
@@ -22,15 +23,6 @@
 
 namespace {
 
-bool save(QWidget &w, const QString &outDir, const QString &name, QStringList &written)
-{
-    QApplication::processEvents();
-    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
-    if (!w.grab().save(path))
-        return false;
-    written << path;
-    return true;
-}
 
 } // namespace
 
@@ -62,16 +54,16 @@ QStringList renderOptionsScenes(const QString &outDir, LanguageSelect *language)
     sheets.RebuildPortList();
     TOptions::setComboText(sheets.PortNumber, QStringLiteral("COM33"));
     options.OptionPages->setCurrentWidget(sheets.qvSerialOptionCaption);
-    save(options, outDir, QStringLiteral("options-port"), written);
+    saveScenePicture(options, outDir, QStringLiteral("options-port"), written);
     TOptions::setComboText(sheets.Baudrate, QStringLiteral("19200"));
     options.OptionPages->setCurrentWidget(sheets.qvMoreSerialOptionCaption);
-    save(options, outDir, QStringLiteral("options-line"), written);
+    saveScenePicture(options, outDir, QStringLiteral("options-line"), written);
     // As stored (shown after the dialog has read the store of this gallery run).
     config.EditTGWCurrentFilePath->setText(QStringLiteral("/home/user/gateways/vantor.tcf"));
     options.OptionPages->setCurrentWidget(config.TGWConfigFileSheetCaption);
-    save(options, outDir, QStringLiteral("options-descriptionfile"), written);
+    saveScenePicture(options, outDir, QStringLiteral("options-descriptionfile"), written);
     config.lockPath(QStringLiteral("/opt/plant/line3.tcf"), options);
-    save(options, outDir, QStringLiteral("options-descriptionfile-locked"), written);
+    saveScenePicture(options, outDir, QStringLiteral("options-descriptionfile-locked"), written);
     options.hide();
     if (linked)
         PortMap::unlinkPort(33);
@@ -80,7 +72,7 @@ QStringList renderOptionsScenes(const QString &outDir, LanguageSelect *language)
     // with Ignore.
     QTimer::singleShot(100, [&] {
         if (QWidget *box = QApplication::activeModalWidget()) {
-            save(*box, outDir, QStringLiteral("locatefile-question"), written);
+            saveScenePicture(*box, outDir, QStringLiteral("locatefile-question"), written);
             if (auto *question = qobject_cast<QMessageBox *>(box); question && question->button(QMessageBox::Ignore))
                 question->button(QMessageBox::Ignore)->click();
             else

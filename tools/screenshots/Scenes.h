@@ -11,6 +11,7 @@
 // simulator runs on (empty when none) and the main window (created once, shared by scenes).
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -30,6 +31,10 @@ struct SceneContext {
     // Grabs the widget (whole window with its frame contents) into outDir/name.png.
     bool save(QWidget *widget, const QString &name) const;
 };
+
+// Shows the widget and grabs it into outDir/name.png after pending events ran; on success the file is
+// added to written. For scene helpers that render several pictures without a context.
+bool saveScenePicture(QWidget &widget, const QString &outDir, const QString &name, QStringList &written);
 
 using SceneFunction = std::function<void(SceneContext &)>;
 

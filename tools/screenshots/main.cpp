@@ -43,10 +43,22 @@ bool SceneContext::save(QWidget *widget, const QString &name) const
     return ok;
 }
 
+bool saveScenePicture(QWidget &widget, const QString &outDir, const QString &name, QStringList &written)
+{
+    widget.show();
+    widget.raise();
+    QApplication::processEvents();
+    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+    if (!widget.grab().save(path))
+        return false;
+    written << path;
+    return true;
+}
+
 namespace {
 
 // Boxes are written to stdout instead of waiting for a click.
-class LoggingPrompts final : public UserPrompts
+class LoggingPrompts final : public UnattendedPrompts
 {
 public:
     PromptButton message(const QString &caption, const QString &text, PromptIcon, const PromptButtons &,
@@ -55,11 +67,6 @@ public:
         QTextStream(stdout) << "box: " << caption << ": " << text << Qt::endl;
         return defaultButton;
     }
-    bool input(const QString &, const QString &, QString &) override { return false; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &, const QString &) override { return {}; }
-    void beep() override {}
-    void setBusy(bool) override {}
 };
 
 } // namespace
