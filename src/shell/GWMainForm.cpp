@@ -39,6 +39,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
+#include <QProxyStyle>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -874,9 +875,40 @@ void TGWMainForm::recordEditPos(const QRect &cellRect)
     EditPos = DG->viewport()->mapToGlobal(cellRect.bottomLeft());
 }
 
+namespace {
+
+// The application's hint pause: Qt reads the wait before a tooltip from the style, so the
+// application's style is wrapped once and answers with the pause the grid asked for.
+class THintPauseStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+    int pause = 700;
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_ToolTip_WakeUpDelay)
+            return pause;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+void setApplicationHintPause(int ms)
+{
+    auto *style = dynamic_cast<THintPauseStyle *>(QApplication::style());
+    if (!style) {
+        style = new THintPauseStyle(QApplication::style()->name());
+        QApplication::setStyle(style); // the application owns it
+    }
+    style->pause = ms;
+}
+
+} // namespace
+
 void TGWMainForm::DGMouseMove(const QPoint &viewportPos)
 {
     FHintPause = 200;
+    setApplicationHintPause(FHintPause);
     FHintDisplayTime = 1000;
     const QModelIndex index = DG->indexAt(viewportPos);
     if (!index.isValid() || index.column() != 1)

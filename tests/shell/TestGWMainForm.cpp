@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QStyle>
 #include <QTest>
 
 #include <memory>
@@ -272,6 +273,8 @@ private slots:
         w->DGMouseMove(cell.center());
         QCOMPARE(w->HintDisplayTime(), ms);
         QCOMPARE(w->HintPause(), 200);
+        // Qt waits as long as the application's style says before it shows a hint.
+        QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 200);
     }
 
     void monitorOutput_data()
