@@ -397,10 +397,9 @@ int runNumber(const QStringList &arguments)
         return exitCode;
     if (setup.parser.positionalArguments().size() != 1)
         return usageError(setup.parser, QStringLiteral("number takes exactly one FILE.gwc"));
-    bool ok = false;
-    const int n = setup.parser.value(count).toInt(&ok);
-    if (!ok || n < 1)
-        return usageError(setup.parser, QStringLiteral("--count takes a number of 1 or more, not \"%1\"").arg(setup.parser.value(count)));
+    int64_t n = 0;
+    if (!TryDecimalValue(setup.parser.value(count), n) || n < 1 || n > 99999999)
+        return usageError(setup.parser, QStringLiteral("--count takes a number from 1 to 99999999, not \"%1\"").arg(setup.parser.value(count)));
     const QString file = setup.parser.positionalArguments().first();
 
     CliBinding binding;
@@ -409,7 +408,7 @@ int runNumber(const QStringList &arguments)
     TerminalView view;
     TerminalPrompts prompts(view);
     try {
-        const QStringList written = generateSerialConfigurations(binding.image, file, n, [&](const QString &path) {
+        const QStringList written = generateSerialConfigurations(binding.image, file, int(n), [&](const QString &path) {
             binding.image.openfile(path);
             setFlagRegisters(binding.image);
         });

@@ -291,6 +291,8 @@ private slots:
         QTest::newRow("two") << "gw110.gwc" << "2" << 0 << QStringList{"AutoKonfig_00012346.gwc", "AutoKonfig_00012347.gwc"};
         QTest::newRow("no serial number") << "gw164x.gwc" << "1" << 1 << QStringList();
         QTest::newRow("bad count") << "gw110.gwc" << "0" << 2 << QStringList();
+        QTest::newRow("count with a blank") << "gw110.gwc" << " 2" << 2 << QStringList();
+        QTest::newRow("count with a plus") << "gw110.gwc" << "+2" << 2 << QStringList();
     }
     void number()
     {
