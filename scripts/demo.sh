@@ -9,27 +9,9 @@ bash scripts/build.sh build >/dev/null
 bin=build/bin
 examples=data/examples
 
-# A private settings folder, so the port link and the settings stay out of the user's own.
-work=$(mktemp -d)
-export XDG_CONFIG_HOME="$work/config"
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill "$sim_pid"
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
+source scripts/devsim-session.sh
 echo "== torvane-devsim --image $examples/gw110.gwc --port COM9"
-"$bin/torvane-devsim" --image "$examples/gw110.gwc" --port COM9 >"$work/devsim.out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 50); do
-  grep -q '^ready$' "$work/devsim.out" 2>/dev/null && break
-  sleep 0.1
-done
-grep -q '^ready$' "$work/devsim.out" || { cat "$work/devsim.out" >&2; exit 1; }
+start_devsim_session "$bin" "$examples/gw110.gwc" COM9
 echo "simulated gateway on $(head -n 1 "$work/devsim.out")"
 echo
 
