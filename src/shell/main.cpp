@@ -1,6 +1,7 @@
 // The program: the application, the translation, the main window with its description file
 // and port, then the first content (an upload when a port is given, else an empty image).
 //   torvane [/W description.tcf] [/P COMn]
+#include "shell/FileCommands.h"
 #include "shell/GWMainForm.h"
 #include "shell/HelpViewer.h"
 #include "shell/ItemEditorDialog.h"
@@ -46,6 +47,7 @@ int main(int argc, char *argv[])
         editor.setLanguage(&window.Language());
         ItemEditor::setInstance(&editor);
         TOptionsCommands &options = installOptionsCommands(window);
+        installFileCommands(window);
         if (!port.isEmpty())
             options.excludePort(port);
         if (lockedDescription)
