@@ -97,6 +97,19 @@ bool TDeviceCommands::portLost()
     return true;
 }
 
+bool TDeviceCommands::awaitRestartBanner()
+{
+    if (m_receiver.SendCtrlVAndwaitForEinschaltmeldung(Timings.bannerWait, Timings.bannerInitialWait,
+                                                        Timings.bannerLastChange))
+        return true;
+    m_receiver.CollectCharacters = false;
+    if (!portLost()) {
+        noteFailure(tr(QStringLiteral("TCOM_errorSettingVarnleDoesNotRespond")));
+        UserPrompts::instance().showMessage(FailureReason);
+    }
+    return false;
+}
+
 bool TDeviceCommands::drainOutput()
 {
     qint64 pending = m_com.OutputPending();
@@ -144,13 +157,7 @@ void TDeviceCommands::doUpload(bool useStatusText, bool checkForUniversalScript)
         if (!universalscriptname.isEmpty()) {
             m_receiver.CollectCharacters = true;
             m_receiver.CollectString.clear();
-            if (!m_receiver.SendCtrlVAndwaitForEinschaltmeldung(Timings.bannerWait, Timings.bannerInitialWait,
-                                                                 Timings.bannerLastChange)) {
-                m_receiver.CollectCharacters = false;
-                if (!portLost()) {
-                    noteFailure(tr(QStringLiteral("TCOM_errorSettingVarnleDoesNotRespond")));
-                    UserPrompts::instance().showMessage(FailureReason);
-                }
+            if (!awaitRestartBanner()) {
                 m_view.EnableCommand(mainMenuUpload, true);
                 return;
             }

@@ -240,6 +240,9 @@ private:
     void noteFailure(const QString &text) { FailureReason = text; }
     // The port went away during a wait: shows and notes "port lost"; true when it did.
     bool portLost();
+    // Sends Ctrl-V and waits for the device's start banner (collected into the receiver's
+    // CollectString). On silence the reason is noted and shown, unless the port went away.
+    bool awaitRestartBanner();
     void startCommand() { FailureReason.clear(); }
     void uploadGuardEnded();
 

@@ -181,15 +181,8 @@ void TDeviceCommands::mainMenuResetDeviceClick()
                == PromptButton::Yes) {
         m_receiver.CollectCharacters = true;
         LinkWait::handlePendingEvents();
-        if (!m_receiver.SendCtrlVAndwaitForEinschaltmeldung(Timings.bannerWait, Timings.bannerInitialWait,
-                                                             Timings.bannerLastChange)) {
-            m_receiver.CollectCharacters = false;
-            if (!portLost()) {
-                noteFailure(tr(QStringLiteral("TCOM_errorSettingVarnleDoesNotRespond")));
-                UserPrompts::instance().showMessage(FailureReason);
-            }
+        if (!awaitRestartBanner())
             return;
-        }
         // An empty name disables the check (it would be found in any banner).
         if (!universalscriptname.isEmpty() && m_receiver.CollectString.contains(universalscriptname))
             universal = true;
