@@ -2,6 +2,7 @@
 
 #include "cli/CliCommon.h"
 #include "base/GeneralError.h"
+#include "platform/ConfigPaths.h"
 #include "platform/UserPrompts.h"
 
 #include <QCoreApplication>
@@ -56,7 +57,7 @@ bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const
 
 QString cliLangDir(const QString &langDirOption)
 {
-    return !langDirOption.isEmpty() ? langDirOption : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
+    return !langDirOption.isEmpty() ? langDirOption : ConfigPaths::programDataDir(QStringLiteral("lang"));
 }
 
 bool checkLanguageArgument(const QStringList &arguments, QString *message)

@@ -8,6 +8,7 @@
 #include "link/SerialSession.h"
 #include "base/FileReplace.h"
 #include "base/GeneralError.h"
+#include "platform/ConfigPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -136,7 +137,7 @@ int runExtension(const QStringList &arguments)
     LanguageSelect language;
     const QString langDir = parser.isSet(description.langDir)
                                 ? parser.value(description.langDir)
-                                : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
+                                : ConfigPaths::programDataDir(QStringLiteral("lang"));
     language.setLangDir(langDir);
     language.initLangs();
     language.readDefaultLang();

@@ -4,6 +4,7 @@
 #include "model/BaseEEROM.h"
 #include "base/GeneralError.h"
 #include "base/TextHelpers.h"
+#include "platform/ConfigPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,7 +115,7 @@ void TEdsGenerate::create(TBaseEEROM *eerom)
 
 QString TEdsGenerate::defaultTemplateDir()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ddtemplate"));
+    return ConfigPaths::programDataDir(QStringLiteral("ddtemplate"));
 }
 
 QString TEdsGenerate::translate(const QString &key) const

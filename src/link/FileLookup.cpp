@@ -3,6 +3,7 @@
 #include "base/GeneralError.h"
 #include "base/TextHelpers.h"
 #include "localisation/LanguageSelect.h"
+#include "platform/ConfigPaths.h"
 #include "platform/UserPrompts.h"
 
 #include <QCoreApplication>
@@ -55,14 +56,16 @@ QString fileNamePart(const QString &name)
 FileLookupDirectories FileLookupDirectories::current()
 {
     FileLookupDirectories d;
-    d.program = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    d.program = ConfigPaths::programDir();
     d.working = QDir::currentPath();
 #ifdef Q_OS_WIN
     d.windows = qEnvironmentVariable("SystemRoot");
     d.system = d.windows.isEmpty() ? QString() : d.windows + QStringLiteral("\\System32");
 #else
     d.windows = QStringLiteral("/etc/torvane");
-    d.system = QStringLiteral("/usr/share/torvane");
+    // The files installed with the program (<prefix>/share/torvane), else the usual place.
+    const QString installed = ConfigPaths::programDataDir(QString());
+    d.system = installed != QDir::cleanPath(d.program) ? installed : QStringLiteral("/usr/share/torvane");
 #endif
     return d;
 }

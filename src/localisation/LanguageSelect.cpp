@@ -2,6 +2,7 @@
 
 #include "base/IniFile.h"
 #include "base/TextHelpers.h"
+#include "platform/ConfigPaths.h"
 #include "platform/LocaleId.h"
 #include "platform/RegistryStore.h"
 
@@ -40,7 +41,7 @@ QString LanguageSelect::langDir() const
     // Resolved on use: the service may be created before the application object exists.
     if (!QCoreApplication::instance())
         return QStringLiteral("lang");
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("lang"));
+    return ConfigPaths::programDataDir(QStringLiteral("lang"));
 }
 
 bool LanguageSelect::initLangs()

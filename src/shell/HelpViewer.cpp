@@ -3,6 +3,7 @@
 #include "base/IniFile.h"
 #include "base/TextHelpers.h"
 #include "localisation/LanguageSelect.h"
+#include "platform/ConfigPaths.h"
 #include "platform/RegistryStore.h"
 #include "platform/UserPrompts.h"
 
@@ -98,7 +99,8 @@ QString programDir()
 {
     if (!g_programDir.isEmpty())
         return g_programDir;
-    return QCoreApplication::applicationDirPath();
+    // Beside the executable in a build, <prefix>/share/torvane when installed.
+    return ConfigPaths::programDataDir(QString());
 }
 
 } // namespace HelpShared

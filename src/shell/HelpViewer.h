@@ -19,7 +19,8 @@ LanguageSelect &language();
 // the help is shown), not at every text.
 void followUserLanguage();
 QString translate(const QString &key);
-// Defaults to the executable's folder; tests point it elsewhere.
+// Defaults to the program's data folder (the executable's folder in a build, the installed
+// share folder otherwise); tests point it elsewhere.
 void setProgramDir(const QString &dir);
 QString programDir();
 }
