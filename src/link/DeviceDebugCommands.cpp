@@ -131,6 +131,7 @@ void TDeviceCommands::mainMenuUploadDebugClick()
         m_image.SetByteIDX(kScriptIdPos, kUserScriptId);
     }
     m_image.FUseSize = length;
+    m_image.SetUserChanged(false); // the device's bytes replaced the user's
     bool bound = true;
     try {
         m_image.laden();

@@ -149,6 +149,7 @@ void TUploadEEROM::CompleteUpload()
         // Only a transfer whose checksum matches replaces the image.
         WriteAt(0, FUploadBuffer);
         FUseSize = inCount;
+        FUserChanged = false; // the device's configuration, as the user has not edited it
         FMode = umOK;
         fireEvent(FOnOKUpload);
         EndUpload();

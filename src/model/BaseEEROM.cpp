@@ -26,6 +26,7 @@ void TBaseEEROM::Clear()
     empty = true;
     Assign(QByteArray(Size(), '\0')); // every byte 0, the buffer keeps its size
     FError = 0;
+    FUserChanged = false;
     ItemList.Clear();
     fire(OnShowRuleChange);
 }
@@ -147,6 +148,7 @@ void TBaseEEROM::ReadImageFile(const QString &filename)
         throw TorvaneError(QStringLiteral("Cannot read file \"%1\". %2").arg(filename, f.errorString()));
     WriteAt(0, bytes);
     FUseSize = static_cast<int32_t>(bytes.size());
+    FUserChanged = false;
 }
 
 void TBaseEEROM::openfile(const QString &filename)
@@ -161,6 +163,7 @@ void TBaseEEROM::SaveFile()
     const QString error = replaceFileContents(FFileName, UsedBytes());
     if (!error.isEmpty())
         throw TorvaneError(error);
+    FUserChanged = false;
 }
 
 uint16_t TBaseEEROM::ChecksumOf(const QByteArray &bytes, qsizetype useSize)
@@ -222,7 +225,24 @@ QString TBaseEEROM::GetParameter(const QString &Name) const
 void TBaseEEROM::SetParameter(const QString &Name, const QString &Param)
 {
     if (TItem *e = GetEintrag(Name))
-        e->SetText(Param);
+        UserEdit([e, &Param] { e->SetText(Param); });
+}
+
+void TBaseEEROM::UserEdit(const std::function<void()> &edit)
+{
+    // Compared rather than assumed: an editor closed with OK on the same value, or a
+    // cancelled one, leaves the image as unchanged as it was.
+    struct Mark {
+        TBaseEEROM &image;
+        const QByteArray bytes;
+        const int32_t useSize;
+        ~Mark()
+        {
+            if (image.Buffer() != bytes || image.FUseSize != useSize)
+                image.FUserChanged = true;
+        }
+    } mark{*this, Buffer(), FUseSize};
+    edit();
 }
 
 void TBaseEEROM::ItemChanged(TObject *)

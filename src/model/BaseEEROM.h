@@ -53,6 +53,14 @@ public:
 
     void ItemChanged(TObject *Sender);
 
+    // Whether the user changed the bytes since they were loaded, uploaded or saved; a fresh
+    // empty image is unchanged. Front ends ask before they drop such changes.
+    bool UserChanged() const { return FUserChanged; }
+    void SetUserChanged(bool changed) { FUserChanged = changed; }
+    // Runs one edit of the user (the parameter editor, the mapping editor, a set command) and
+    // marks the image changed when the edit changed its bytes, also when the edit raises.
+    void UserEdit(const std::function<void()> &edit);
+
     // Device identifier text from header bytes 1 and 4 ("0x1F", "0x0164").
     static QString DeviceIdFromHeader(uint8_t code, uint8_t flags);
 
@@ -78,6 +86,7 @@ public:
     LanguageSelect *language = nullptr;
     bool ReadBaseSection = false;
     bool dotfound = false; // set whenever a "." arrives; the download paces on it
+    bool FUserChanged = false;
 
 protected:
     std::unique_ptr<TItem> CreateItemFromLine(const QString &devicename, const QString &line);

@@ -27,12 +27,14 @@ void DocumentPrintSink::addText(const QString &text)
             line.firstTabStop = m_firstTabStop;
             m_lines.append(line);
         } else if (c == u'\t') {
-            m_lines.last().cells.append(Cell());
+            Cell cell;
+            cell.tabStyle = m_style;
+            m_lines.last().cells.append(cell);
         } else {
-            Cell &cell = m_lines.last().cells.last();
-            if (cell.isEmpty() || cell.last().style != m_style)
-                cell.append({QString(), m_style});
-            cell.last().text += c;
+            QList<Run> &runs = m_lines.last().cells.last().runs;
+            if (runs.isEmpty() || runs.last().style != m_style)
+                runs.append({QString(), m_style});
+            runs.last().text += c;
         }
     }
 }
@@ -49,7 +51,7 @@ QFont DocumentPrintSink::fontFor(int style) const
 qreal DocumentPrintSink::cellWidth(const Cell &cell) const
 {
     qreal width = 0;
-    for (const Run &run : cell)
+    for (const Run &run : cell.runs)
         width += QFontMetricsF(fontFor(run.style)).horizontalAdvance(run.text);
     return width;
 }
@@ -111,20 +113,24 @@ void DocumentPrintSink::finish()
             const QList<Cell> &cells = m_lines[i].cells;
             for (qsizetype k = 0; k < cells.size(); ++k) {
                 if (k > 0)
-                    cursor.insertText(QStringLiteral("\t"), QTextCharFormat());
-                for (const Run &run : cells[k]) {
-                    QTextCharFormat chars;
-                    chars.setFontWeight(run.style & Bold ? QFont::Bold : QFont::Normal);
-                    chars.setFontItalic(run.style & Italic);
-                    chars.setFontUnderline(run.style & Underline);
-                    cursor.insertText(run.text, chars);
-                }
+                    cursor.insertText(QStringLiteral("\t"), charFormat(cells[k].tabStyle));
+                for (const Run &run : cells[k].runs)
+                    cursor.insertText(run.text, charFormat(run.style));
             }
         }
         first = last + 1;
     }
     m_lines = {Line()};
     m_lines.last().firstTabStop = m_firstTabStop;
+}
+
+QTextCharFormat DocumentPrintSink::charFormat(int style)
+{
+    QTextCharFormat chars;
+    chars.setFontWeight(style & Bold ? QFont::Bold : QFont::Normal);
+    chars.setFontItalic(style & Italic);
+    chars.setFontUnderline(style & Underline);
+    return chars;
 }
 
 QFont DocumentPrintSink::printFont(qreal pointSize)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+class QTextCharFormat;
 class QTextDocument;
 
 // The print sink over a rich-text document (the command line's PDF and the window's print
@@ -47,11 +48,17 @@ private:
         QString text;
         int style;
     };
-    using Cell = QList<Run>;
+    // The text of one column; the tab in front of it keeps the style it was written in, so
+    // an underlined heading stays underlined across the gap between its columns.
+    struct Cell {
+        QList<Run> runs;
+        int tabStyle = Normal;
+    };
     struct Line {
         QList<Cell> cells{Cell()};
         int firstTabStop = 0;
     };
+    static QTextCharFormat charFormat(int style);
 
     QFont fontFor(int style) const;
     qreal cellWidth(const Cell &cell) const;

@@ -7,6 +7,7 @@
 #include "shell/TorvanePrint.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinterInfo>
 
@@ -43,6 +44,7 @@ void TFileCommands::loadConfigurationFile(const QString &path)
     const int32_t useSize = image.UseSize();
     const QString fileName = image.FileName();
     const bool wasEmpty = image.empty;
+    const bool wasChanged = image.UserChanged();
     try {
         image.language = &m_main.Language();
         image.openfile(path);
@@ -72,6 +74,7 @@ void TFileCommands::loadConfigurationFile(const QString &path)
         } catch (...) {
             image.Clear();
         }
+        image.SetUserChanged(wasChanged);
         m_main.refreshGrid();
         m_main.showImageSize(static_cast<uint16_t>(image.UseSize()));
         throw TorvaneError(m_main.translate(QStringLiteral("exceptionNotDisplayable")).replace(QStringLiteral("%s"), cause));
@@ -83,6 +86,8 @@ void TFileCommands::loadConfigurationFile(const QString &path)
 
 void TFileCommands::mainmenuFileOpenClick()
 {
+    if (!askSaveChanges())
+        return;
     m_main.StatusText(m_main.translate(QStringLiteral("statusBarPanelOpenFileText")));
     const QString path = UserPrompts::instance().openFile(QString(), QString(), fileFilter());
     if (path.isEmpty()) {
@@ -101,6 +106,11 @@ void TFileCommands::mainmenuFileOpenClick()
 void TFileCommands::writeImage()
 {
     TEEROM &image = m_main.EEROM();
+    // A new file takes the place of the old one on save, which the folder allows even for a
+    // file without write permission; a file the user protected is not to be replaced.
+    const QFileInfo target(image.FileName());
+    if (target.isFile() && (!target.isWritable() || !(target.permissions() & QFileDevice::WriteOwner)))
+        throw TorvaneError(QStringLiteral("cannot write \"%1\": the file is write-protected").arg(image.FileName()));
     image.SaveFile();
     m_main.StatusText(m_main.translate(QStringLiteral("statusBarPanelBytesWritten"))
                           .replace(QStringLiteral("%d"), QString::number(image.UseSize())));
@@ -148,6 +158,8 @@ void TFileCommands::mainMenuCloseClick()
         m_main.StatusText(m_main.translate(QStringLiteral("statusBarPanelNoFileToClose")));
         return;
     }
+    if (!askSaveChanges())
+        return;
     image.Clear();
     m_main.refreshGrid();
     m_main.showImageSize(0);
@@ -176,6 +188,29 @@ void TFileCommands::mainMenuPrintClick()
         return;
     }
     m_main.StatusText(m_main.translate(QStringLiteral("statusBarPanelFilePrinted")));
+}
+
+bool TFileCommands::askSaveChanges()
+{
+    TEEROM &image = m_main.EEROM();
+    if (m_main.Unattended() || image.empty || !image.UserChanged())
+        return true;
+    QString text = m_main.translate(QStringLiteral("messageSaveChanges"));
+    if (text == QStringLiteral("messageSaveChanges"))
+        text = QStringLiteral("The configuration has been changed. Do you want to save the changes?");
+    switch (UserPrompts::instance().message(QString(), text, PromptIcon::Question,
+                                            {PromptButton::Yes, PromptButton::No, PromptButton::Cancel},
+                                            PromptButton::Yes)) {
+    case PromptButton::Yes:
+        // A failed save has shown its reason; a cancelled Save As has changed nothing. In both
+        // cases the image is still changed and the caller stops.
+        m_main.guarded(QStringLiteral("mainMenuSaveClick"), [this] { mainMenuSaveClick(); });
+        return !image.UserChanged();
+    case PromptButton::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 TFileCommands &installFileCommands(TGWMainForm &main)

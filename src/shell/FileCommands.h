@@ -29,6 +29,13 @@ public:
     void mainMenuPrinterOptionsClick();
     void mainMenuPrintClick();
 
+    // Before the image is dropped or replaced (Open, Close, an upload, leaving the program):
+    // when the user changed it since it was loaded, uploaded or saved, asks whether to save.
+    // Yes saves (through Save As without a file name), No discards. True when the caller may
+    // go on; false when the user cancelled or the save did not happen, and then nothing has
+    // changed. Unattended runs never ask.
+    bool askSaveChanges();
+
 private:
     // Writes the image to its file; the old file stays and no status is written on failure.
     void writeImage();

@@ -3,8 +3,8 @@
 #include "base/IniFile.h"
 #include "link/PrintEEROM.h"
 #include "localisation/LanguageSelect.h"
-#include "model/PrintSink.h"
 #include "platform/UserPrompts.h"
+#include "print/DocumentPrintSink.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,10 +15,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QFontMetricsF>
-#include <QTextBlock>
-#include <QTextBlockFormat>
-#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -28,103 +24,6 @@ namespace {
 
 // Point size of the preview's text.
 constexpr int kPreviewPointSize = 8;
-// Tab stops reach as far as the widest page the printout is laid out on, in points.
-constexpr int kTabRange = 1200;
-
-// The printout written into the preview's rich text: styles as character formats, a line
-// break as a new block, and the tab stops (in points) on every block, because a document's
-// default tab distance is not used when it is printed.
-class PreviewPrintSink final : public PrintSink
-{
-public:
-    explicit PreviewPrintSink(QTextDocument &document) : m_cursor(&document)
-    {
-        m_cursor.movePosition(QTextCursor::End);
-    }
-
-    void setStyle(int style) override { m_style = style; }
-    int style() const override { return m_style; }
-    int firstTabStop() const override { return m_firstTabStop; }
-    void setFirstTabStop(int stop) override
-    {
-        m_firstTabStop = stop;
-        applyTabStops();
-    }
-    void addText(const QString &text) override
-    {
-        QTextCharFormat format;
-        format.setFontWeight(m_style & Bold ? QFont::Bold : QFont::Normal);
-        format.setFontItalic(m_style & Italic);
-        format.setFontUnderline(m_style & Underline);
-        const QStringList lines = text.split(u'\n');
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i > 0) {
-                m_cursor.insertBlock();
-                applyTabStops();
-            }
-            if (!lines[i].isEmpty())
-                m_cursor.insertText(lines[i], format);
-        }
-    }
-
-    // Moves the first tab stop of every block past the widest text in front of a first tab,
-    // so that a long name does not push its value to the next stop: the values form one
-    // column. The further stops keep their distance.
-    void alignColumns(QTextDocument &document)
-    {
-        constexpr qreal pixelsPerPoint = 96.0 / 72.0;
-        constexpr qreal gap = 8;
-        const qreal step = m_firstTabStop * pixelsPerPoint;
-        if (step <= 0)
-            return;
-        qreal widest = 0;
-        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-            qreal width = 0;
-            bool tabFound = false;
-            for (auto it = block.begin(); !it.atEnd() && !tabFound; ++it) {
-                const QTextFragment fragment = it.fragment();
-                QString text = fragment.text();
-                const qsizetype tab = text.indexOf(u'\t');
-                if (tab >= 0) {
-                    text.truncate(tab);
-                    tabFound = true;
-                }
-                const QFont font = fragment.charFormat().font().resolve(document.defaultFont());
-                width += QFontMetricsF(font).horizontalAdvance(text);
-            }
-            if (tabFound)
-                widest = qMax(widest, width);
-        }
-        const qreal first = qMax(step, widest + gap);
-        QList<QTextOption::Tab> tabs;
-        for (qreal p = first; p <= first + kTabRange * pixelsPerPoint; p += step)
-            tabs.append(QTextOption::Tab(p, QTextOption::LeftTab));
-        QTextCursor cursor(&document);
-        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-            cursor.setPosition(block.position());
-            QTextBlockFormat format = block.blockFormat();
-            format.setTabPositions(tabs);
-            cursor.setBlockFormat(format);
-        }
-    }
-
-private:
-    void applyTabStops()
-    {
-        constexpr qreal pixelsPerPoint = 96.0 / 72.0;
-        QList<QTextOption::Tab> tabs;
-        if (m_firstTabStop > 0)
-            for (int p = m_firstTabStop; p <= kTabRange; p += m_firstTabStop)
-                tabs.append(QTextOption::Tab(p * pixelsPerPoint, QTextOption::LeftTab));
-        QTextBlockFormat format = m_cursor.blockFormat();
-        format.setTabPositions(tabs);
-        m_cursor.setBlockFormat(format);
-    }
-
-    QTextCursor m_cursor;
-    int m_style = Normal;
-    int m_firstTabStop = 0;
-};
 
 } // namespace
 
@@ -157,7 +56,8 @@ TTorvanePrint::TTorvanePrint(QWidget *parent) : QWidget(parent, Qt::Window)
     PrnEdit->setObjectName(QStringLiteral("PrnEdit"));
     PrnEdit->setAcceptRichText(true);
     PrnEdit->setLineWrapMode(QTextEdit::NoWrap);
-    PrnEdit->document()->setDefaultFont(font);
+    // A family with a real italic face: the captions of mapping tables are printed italic.
+    PrnEdit->setFont(DocumentPrintSink::printFont(kPreviewPointSize));
     layout->addWidget(PrnEdit, 1);
 
     connect(CLoseBtn, &QPushButton::clicked, this, &TTorvanePrint::CLoseBtnClick);
@@ -217,12 +117,12 @@ bool TTorvanePrint::showFor(TPrintEEROM &image, const QString &ProgramVersion, c
     QApplication::processEvents();
     // Cleared again: what the pending events may have left is not part of the printout.
     PrnEdit->clear();
-    PrnEdit->document()->setDefaultFont(font());
+    PrnEdit->document()->setDefaultFont(PrnEdit->font()); // the tab stops are measured in it
     FDocumentName = image.FileName().isEmpty() ? QString() : QFileInfo(image.FileName()).completeBaseName();
-    PreviewPrintSink sink(*PrnEdit->document());
-    sink.setFirstTabStop(TPrintEEROM::kPrintTabStop);
+    // The same layout as the command line's PDF: one piece of code builds the printed document.
+    DocumentPrintSink sink(*PrnEdit->document());
     image.print(sink, ProgramVersion, ConfigFileVersion);
-    sink.alignColumns(*PrnEdit->document());
+    sink.finish();
     PrnEdit->moveCursor(QTextCursor::Start);
     return true;
 }

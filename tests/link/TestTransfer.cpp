@@ -91,10 +91,13 @@ private slots:
         prefill(rig.image);
         QByteArray sent;
         rig.image.FOnCharOut = [&](char c) { sent += c; };
+        rig.image.SetUserChanged(true);
         rig.image.Upload();
         QCOMPARE(sent, QByteArray("\x15"));
         feed(rig.image, answer);
         QTEST(rig.displayed, "displayed");
+        // Only the device's accepted configuration replaces the user's changes.
+        QCOMPARE(rig.image.UserChanged(), outcome != "ok");
         if (outcome == "ok") {
             QVERIFY2(endsWith(rig.events, QStringList({"checksum", "ok", "end"})), qPrintable(rig.events.join(',')));
             QCOMPARE(rig.image.FUseSize, int(bytes.size()));

@@ -455,6 +455,54 @@ private slots:
         }
     }
 
+    // The mark of the user's changes: set by an edit that changes bytes (also one that then
+    // fails), not by one that keeps them; cleared by loading, saving and emptying, kept by a
+    // failed load or save.
+    void userChangeMark()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("dev.gwc");
+        QByteArray bytes(300, '\0');
+        bytes[0] = char(0x25);
+        bytes[1] = char(0x1F);
+        bytes[12] = char(7);
+        {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+        Fixture f(0, 0);
+        QVERIFY(!f.img.UserChanged());
+        f.img.SetUserChanged(true);
+        f.img.openfile(path);
+        QVERIFY(!f.img.UserChanged());
+
+        f.img.SetParameter("Mode", "7"); // the value it has
+        f.img.UserEdit([] {});           // an editor closed without a change
+        QVERIFY(!f.img.UserChanged());
+        f.img.SetParameter("Mode", "9");
+        QVERIFY(f.img.UserChanged());
+
+        f.img.SetFileName(dir.filePath("missing/x.gwc"));
+        QVERIFY(!errorOf([&] { f.img.SaveFile(); }).isEmpty());
+        QVERIFY(f.img.UserChanged());
+        QVERIFY(!errorOf([&] { f.img.openfile(dir.filePath("missing.gwc")); }).isEmpty());
+        QVERIFY(f.img.UserChanged());
+        f.img.SetFileName(path);
+        f.img.SaveFile();
+        QVERIFY(!f.img.UserChanged());
+
+        QVERIFY(!errorOf([&] {
+                     f.img.UserEdit([&] {
+                         f.img.SetByteIDX(12, 1);
+                         throw TorvaneError("the editor failed half-way");
+                     });
+                 }).isEmpty());
+        QVERIFY(f.img.UserChanged());
+        f.img.Clear();
+        QVERIFY(!f.img.UserChanged());
+    }
+
     void saveFailureKeepsOldFile()
     {
         TBaseEEROM img;

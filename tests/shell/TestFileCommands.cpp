@@ -1,9 +1,13 @@
 #include "ScriptedPrompts.h"
 #include "TestPaths.h"
 
+#include "TinyDisk.h"
+
+#include "model/ItemEditor.h"
 #include "platform/RegistryStore.h"
 #include "shell/FileCommands.h"
 #include "shell/GWMainForm.h"
+#include "shell/ParameterGridModel.h"
 #include "shell/TorvanePrint.h"
 
 #include <QAction>
@@ -12,7 +16,28 @@
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QTableView>
 #include <QtTest>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+// The parameter editor as the grid reaches it: OK with `answer`, or with the start text when
+// `answer` is empty.
+struct FakeEditor : ItemEditor
+{
+    QString answer;
+    void SetTopLeft(const QPoint &) override {}
+    void SetSelectList(const QStringList &) override {}
+    void SetBoolPage(const QString &, const QString &, const QString &) override {}
+    QString Edit(TItem *, TFormat, const QString &start) override { return answer.isEmpty() ? start : answer; }
+};
+
+const QString kEdited = QStringLiteral("Edited");
+
+} // namespace
 
 // The File menu's entries through the main window's actions, with a real image and description.
 class TestFileCommands : public QObject
@@ -51,6 +76,36 @@ private:
         prompts.answer(path);
         action("mainmenuFileOpen")->trigger();
     }
+    // Double-clicks the value of the station name in the grid and confirms `value` in the
+    // editor (the unchanged text when empty).
+    void editInGrid(const QString &value)
+    {
+        FakeEditor editor;
+        editor.answer = value;
+        ItemEditor::setInstance(&editor);
+        auto *model = static_cast<TParameterGridModel *>(w->grid()->model());
+        int row = -1;
+        for (int r = 0; r < model->filledRows(); ++r)
+            if (model->row(r)->name == QStringLiteral("Station Name"))
+                row = r;
+        QVERIFY(row >= 0);
+        w->grid()->setCurrentIndex(model->index(row, 1));
+        w->DGDblClick();
+        ItemEditor::setInstance(nullptr);
+    }
+    // Opens a copy of the example and changes it in the grid; the bytes of the edited image.
+    QByteArray openAndEdit(ScriptedPrompts &prompts, const QString &path)
+    {
+        openThroughMenu(prompts, path);
+        editInGrid(kEdited);
+        prompts.records.clear();
+        return w->EEROM().UsedBytes();
+    }
+    static bool isQuestion(const ScriptedPrompts::Record &r)
+    {
+        return r.kind == QStringLiteral("message") && r.icon == PromptIcon::Question
+               && r.buttons == PromptButtons{PromptButton::Yes, PromptButton::No, PromptButton::Cancel};
+    }
 
 private slots:
     void init()
@@ -62,7 +117,11 @@ private slots:
         installFileCommands(*w);
         QVERIFY(dir.isValid());
     }
-    void cleanup() { w.reset(); }
+    void cleanup()
+    {
+        w.reset();
+        ItemEditor::setInstance(nullptr);
+    }
 
     void openShowsTheFile()
     {
@@ -85,6 +144,7 @@ private slots:
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("70000 bytes") << QByteArray(70000, '\x01');
         QTest::newRow("directory") << QByteArray("<dir>");
+        QTest::newRow("no read permission") << QByteArray("<unreadable>");
     }
     void openBadFileKeepsConfiguration()
     {
@@ -92,6 +152,7 @@ private slots:
         ScriptedPrompts prompts;
         const QString good = copyOfExample(QStringLiteral("good.gwc"));
         openThroughMenu(prompts, good);
+        editInGrid(kEdited); // the user's changes are part of what must survive
         const QByteArray before = w->EEROM().UsedBytes();
         const auto itemsBefore = w->EEROM().ItemList.Count();
 
@@ -101,17 +162,32 @@ private slots:
         if (bytes == "<dir>") {
             QVERIFY(QDir().mkpath(bad));
         } else {
+            if (bytes == "<unreadable>") {
+                if (::geteuid() == 0)
+                    QSKIP("root reads any file; the missing read permission cannot be shown here");
+                bytes = contents(example());
+            }
             QFile f(bad);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(bytes);
+            f.close();
+            if (bytes == contents(example()))
+                QVERIFY(f.setPermissions(QFileDevice::WriteOwner));
         }
         prompts.records.clear();
+        prompts.answer(PromptButton::No); // the changes may go: the file replaces them
         openThroughMenu(prompts, bad);
+        if (bytes != "<dir>") {
+            QFile::setPermissions(bad, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QCOMPARE(contents(bad), bytes); // reading never changes the file
+        }
         const auto shown = messages(prompts);
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.contains(bad), qPrintable(shown[0].text));
-        QCOMPARE(shown[0].icon, PromptIcon::Error);
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(isQuestion(shown[0]));
+        QVERIFY2(shown[1].text.contains(bad), qPrintable(shown[1].text));
+        QCOMPARE(shown[1].icon, PromptIcon::Error);
         QCOMPARE(w->EEROM().UsedBytes(), before);
+        QVERIFY(w->EEROM().UserChanged());
         QCOMPARE(w->EEROM().ItemList.Count(), itemsBefore);
         QCOMPARE(w->EEROM().FileName(), good);
         QVERIFY(!w->EEROM().empty);
@@ -207,7 +283,199 @@ private slots:
         const auto shown = messages(prompts);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].icon, PromptIcon::Warning);
-        QVERIFY(!shown[0].text.isEmpty());
+        QCOMPARE(shown[0].text, w->translate(QStringLiteral("printerSetupNoPrinter")));
+        QVERIFY(shown[0].text != QStringLiteral("printerSetupNoPrinter"));
+    }
+
+    // The grid's editor marks the image changed only when the value changed; Save clears it.
+    void gridEditsMarkTheImage()
+    {
+        ScriptedPrompts prompts;
+        const QString path = copyOfExample(QStringLiteral("edited.gwc"));
+        openThroughMenu(prompts, path);
+        QVERIFY(!w->EEROM().UserChanged());
+        editInGrid(QString());
+        QVERIFY(!w->EEROM().UserChanged());
+        editInGrid(kEdited);
+        QVERIFY(w->EEROM().UserChanged());
+        QCOMPARE(w->EEROM().GetParameter(QStringLiteral("Station Name")), kEdited);
+        action("mainMenuSave")->trigger();
+        QVERIFY(!w->EEROM().UserChanged());
+        QCOMPARE(contents(path), w->EEROM().UsedBytes());
+        QVERIFY(contents(path) != contents(example()));
+        prompts.records.clear();
+        action("mainMenuClose")->trigger(); // saved: nothing to ask
+        QVERIFY(prompts.records.isEmpty());
+        QVERIFY(w->EEROM().empty);
+    }
+
+    // Every way of dropping a changed image asks first: Cancel keeps everything, No drops the
+    // changes, Yes saves them; then the command runs.
+    void askBeforeDroppingChanges_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("answerCode"); // a PromptButton
+        for (const char *command : {"open", "close", "upload", "close box"})
+            for (const auto &[name, answer] : {std::pair{"cancel", PromptButton::Cancel}, std::pair{"no", PromptButton::No},
+                                               std::pair{"yes", PromptButton::Yes}})
+                QTest::addRow("%s, %s", command, name) << QString::fromLatin1(command) << int(answer);
+        QTest::newRow("exit, cancel") << QStringLiteral("exit") << int(PromptButton::Cancel);
+    }
+    void askBeforeDroppingChanges()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, answerCode);
+        const auto answer = static_cast<PromptButton>(answerCode);
+        ScriptedPrompts prompts;
+        const QString path = copyOfExample(QStringLiteral("changed.gwc"));
+        const QByteArray edited = openAndEdit(prompts, path);
+        const QString other = TestPaths::dataFile(QStringLiteral("examples/gw110-ethernet.gwc"));
+        w->show();
+
+        prompts.answer(answer);
+        if (command == QStringLiteral("open")) {
+            prompts.answer(other);
+            action("mainmenuFileOpen")->trigger();
+        } else if (command == QStringLiteral("close")) {
+            action("mainMenuClose")->trigger();
+        } else if (command == QStringLiteral("upload")) {
+            action("mainMenuUpload")->setEnabled(true);
+            action("mainMenuUpload")->trigger();
+        } else if (command == QStringLiteral("close box")) {
+            QCOMPARE(w->close(), answer != PromptButton::Cancel);
+        } else {
+            action("mainmenuFileExit")->trigger();
+        }
+
+        QVERIFY2(!prompts.records.isEmpty() && isQuestion(prompts.records[0]), qPrintable(prompts.texts().join('|')));
+        QCOMPARE(prompts.records[0].text, w->translate(QStringLiteral("messageSaveChanges")));
+        QCOMPARE(contents(path), answer == PromptButton::Yes ? edited : contents(example()));
+        if (answer == PromptButton::Cancel) {
+            QCOMPARE(prompts.records.size(), 1);
+            QCOMPARE(w->EEROM().UsedBytes(), edited);
+            QVERIFY(w->EEROM().UserChanged());
+            QCOMPARE(w->EEROM().FileName(), path);
+            QVERIFY(w->isVisible());
+            QVERIFY(w->StatusText() != w->translate(QStringLiteral("statusBarPanelNoPort")));
+            return;
+        }
+        if (command == QStringLiteral("open"))
+            QCOMPARE(w->EEROM().FileName(), other);
+        else if (command == QStringLiteral("close"))
+            QVERIFY(w->EEROM().empty);
+        else if (command == QStringLiteral("upload"))
+            QCOMPARE(w->StatusText(), w->translate(QStringLiteral("statusBarPanelNoPort")));
+        else
+            QVERIFY(!w->isVisible());
+    }
+
+    // Yes whose save does not happen (Save As cancelled, a failed write) keeps everything.
+    void unsavedAnswerKeepsEverything_data()
+    {
+        QTest::addColumn<QString>("saveAsAnswer"); // "" cancels the Save As dialog
+        QTest::newRow("save as cancelled") << QString();
+        QTest::newRow("save as fails") << QStringLiteral("<dir>");
+    }
+    void unsavedAnswerKeepsEverything()
+    {
+        QFETCH(QString, saveAsAnswer);
+        ScriptedPrompts prompts;
+        const QByteArray edited = openAndEdit(prompts, copyOfExample(QStringLiteral("unnamed.gwc")));
+        w->EEROM().SetFileName(QString()); // as after an upload
+        if (saveAsAnswer == QStringLiteral("<dir>")) {
+            saveAsAnswer = dir.filePath(QStringLiteral("a folder.gwc"));
+            QVERIFY(QDir().mkpath(saveAsAnswer));
+        }
+        prompts.answer(PromptButton::Yes);
+        prompts.answer(saveAsAnswer);
+        action("mainMenuClose")->trigger();
+        QVERIFY(isQuestion(prompts.records.value(0)));
+        QCOMPARE(prompts.records.value(1).kind, QStringLiteral("save"));
+        QCOMPARE(prompts.records.size(), saveAsAnswer.isEmpty() ? 2 : 3); // and the failure's box
+        QVERIFY(!w->EEROM().empty);
+        QCOMPARE(w->EEROM().UsedBytes(), edited);
+        QVERIFY(w->EEROM().UserChanged());
+        QCOMPARE(w->EEROM().FileName(), QString());
+    }
+
+    // No question without changes, and none in an unattended run.
+    void noQuestion_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<bool>("unattended");
+        QTest::newRow("unchanged") << false << false;
+        QTest::newRow("unattended") << true << true;
+    }
+    void noQuestion()
+    {
+        QFETCH(bool, edit);
+        QFETCH(bool, unattended);
+        ScriptedPrompts prompts;
+        openThroughMenu(prompts, copyOfExample(QStringLiteral("quiet.gwc")));
+        if (edit)
+            editInGrid(kEdited);
+        w->setUnattended(unattended);
+        QCOMPARE(w->Unattended(), unattended);
+        prompts.records.clear();
+        action("mainMenuClose")->trigger();
+        QVERIFY(prompts.records.isEmpty());
+        QVERIFY(w->EEROM().empty);
+    }
+
+    // Saving a changed image where it cannot be written: the failure names the file, the file
+    // on disk, the image (with the changes still marked), its file name and the status stay.
+    void saveFailureKeepsFileAndConfiguration_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::newRow("read-only folder") << QStringLiteral("read-only");
+        QTest::newRow("write-protected file") << QStringLiteral("protected");
+        QTest::newRow("full disk") << QStringLiteral("full");
+    }
+    void saveFailureKeepsFileAndConfiguration()
+    {
+        QFETCH(QString, place);
+        const bool root = ::geteuid() == 0;
+        TinyDisk disk;
+        QString folder = dir.filePath(QStringLiteral("locked"));
+        if (place == QStringLiteral("full") || (root && place == QStringLiteral("read-only"))) {
+            // Root writes into any folder: only a read-only file system refuses it.
+            if (!disk.isMounted())
+                QSKIP(qPrintable(disk.skipReason()));
+            folder = disk.path();
+        }
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = QDir(folder).filePath(QStringLiteral("target.gwc"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(example(), path));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+
+        ScriptedPrompts prompts;
+        const QByteArray edited = openAndEdit(prompts, path);
+        const QString status = w->StatusText();
+        if (place == QStringLiteral("full")) {
+            QVERIFY(disk.fill());
+        } else if (place == QStringLiteral("protected")) {
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        } else if (root) {
+            QCOMPARE(::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+        } else {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        action("mainMenuSave")->trigger();
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(bool(QFileInfo(path).permissions() & QFile::WriteOwner), place != QStringLiteral("protected"));
+
+        const auto shown = messages(prompts);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, PromptIcon::Error);
+        QVERIFY2(shown[0].text.contains(path), qPrintable(shown[0].text));
+        QCOMPARE(contents(path), contents(example()));
+        QCOMPARE(w->EEROM().UsedBytes(), edited);
+        QVERIFY(w->EEROM().UserChanged());
+        QCOMPARE(w->EEROM().FileName(), path);
+        QCOMPARE(w->StatusText(), status);
+        if (folder == disk.path())
+            QCOMPARE(disk.visibleFiles(), QStringList{QStringLiteral("target.gwc")}); // no half-written file left
     }
 
     void printFillsPreview()

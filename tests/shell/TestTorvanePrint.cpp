@@ -1,8 +1,11 @@
 // The print preview: the printout's text and styles as they land in the preview's document,
 // and printing it to a PDF file through the platform's print dialog.
 
+#include "TestPaths.h"
+
 #include "base/IniFile.h"
 #include "link/EEROM.h"
+#include "model/PrintSink.h"
 #include "shell/TorvanePrint.h"
 
 #include <QAbstractButton>
@@ -66,6 +69,7 @@ class TestTorvanePrint : public QObject
     Q_OBJECT
 private slots:
     void documentTextAndStyles();
+    void mappingTables();
     void emptyImageShowsNothing();
     void closeHides();
     void printsPdfWithoutPrinter();
@@ -115,6 +119,43 @@ void TestTorvanePrint::documentTextAndStyles()
     const QString again = preview.document()->toPlainText();
     QCOMPARE(again.count(QStringLiteral("mainParameterText")), 1);
     QVERIFY(again.contains(QStringLiteral("Visible\t9")));
+}
+
+// A mapping parameter prints its tables: nothing of the printout is lost on the way into the
+// preview, the captions are italic, and the values of a table stand on the stops of its
+// caption line, which are the table's own, not those of the parameter list.
+void TestTorvanePrint::mappingTables()
+{
+    IniFile ini;
+    QVERIFY(ini.load(TestPaths::dataFile(QStringLiteral("examples/vantor.tcf"))));
+    TEEROM image;
+    image.SetSourceDatei(&ini);
+    image.openfile(TestPaths::dataFile(QStringLiteral("examples/gw210.gwc")));
+    PlainTextPrintSink plain;
+    QVERIFY(image.print(plain, QStringLiteral("1.2.3"), QStringLiteral("4.2")));
+    QVERIFY(plain.text().contains(QStringLiteral("Profibus Byte")));
+
+    TTorvanePrint preview;
+    QVERIFY(preview.showFor(image, QStringLiteral("1.2.3"), QStringLiteral("4.2")));
+    QTextDocument &doc = *preview.document();
+    QCOMPARE(doc.toPlainText(), plain.text());
+
+    const QList<QTextOption::Tab> listStops = doc.firstBlock().blockFormat().tabPositions();
+    int tables = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (!block.text().startsWith(QStringLiteral("\t\t")) || !block.next().isValid())
+            continue;
+        const QTextFragment first = block.begin().fragment();
+        if (!first.charFormat().fontItalic())
+            continue; // a values line
+        ++tables;
+        const QTextBlock values = block.next();
+        QVERIFY(values.text().startsWith(QStringLiteral("\t\t")));
+        QVERIFY(!values.begin().fragment().charFormat().fontItalic());
+        QCOMPARE(values.blockFormat().tabPositions(), block.blockFormat().tabPositions());
+        QVERIFY(block.blockFormat().tabPositions() != listStops);
+    }
+    QVERIFY(tables > 0);
 }
 
 void TestTorvanePrint::emptyImageShowsNothing()
