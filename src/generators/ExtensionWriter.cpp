@@ -305,6 +305,7 @@ bool TExtensionWriter::doWrite(bool doShowMessage)
         throw TorvaneError(tr(QStringLiteral("ExtensionDlgMessageTimeoutSendingHeader")));
 
     uint32_t address = fMinFlashAddress;
+    m_view.WriteProgress(0, length);
     do {
         fReturnChar = 0;
         const uint32_t blockLength = qMin<uint32_t>(kBlockSize, fMaxFlashAddress - address + 1);
@@ -312,6 +313,8 @@ bool TExtensionWriter::doWrite(bool doShowMessage)
         m_com.PutString(bytes.mid(address - fMinFlashAddress, blockLength));
         LinkWait::waitUntil([this] { return fReturnChar != 0; }, int(blockLength) * kBlockWaitPerByteMs);
         trace.logStringOnly(QStringLiteral("Return after writebloc ") + ReplyText(fReturnChar));
+        if (fReturnChar == '.')
+            m_view.WriteProgress(qMin<qint64>(address - fMinFlashAddress + blockLength, length), length);
         address += kBlockSize;
     } while (address < fMaxFlashAddress && fReturnChar == '.');
 

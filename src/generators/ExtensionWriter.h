@@ -23,6 +23,9 @@ public:
     virtual void SetCloseEnabled(bool enabled) = 0;        // buttonClose
     // doWrite(false) has ended: the dialog closes itself.
     virtual void CloseRequested() {}
+    // Bytes of the extension the device has accepted so far, of total: 0 before the first
+    // block, then after every block answered with ".".
+    virtual void WriteProgress(qint64 done, qint64 total) { Q_UNUSED(done) Q_UNUSED(total) }
 };
 
 // Reads a firmware extension from an Intel HEX file and writes it into the device's extension
