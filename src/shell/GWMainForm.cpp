@@ -1,5 +1,7 @@
 #include "shell/GWMainForm.h"
 
+#include "shell/FileCommands.h"
+
 #include "shell/HelpAbout.h"
 #include "shell/HelpViewer.h"
 #include "shell/MyMemo.h"
@@ -18,11 +20,13 @@
 #include "platform/RegistryStore.h"
 #include "platform/StatusTrace.h"
 #include "platform/UserPrompts.h"
+#include "platform/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -40,6 +44,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -306,8 +311,19 @@ void TGWMainForm::createActions()
         return m;
     };
     const auto device = [this](QAction *a, void (TDeviceCommands::*command)()) {
-        connect(a, &QAction::triggered, this,
-                [this, a, command] { guarded(a->objectName(), [this, command] { (FDeviceCommands.get()->*command)(); }); });
+        connect(a, &QAction::triggered, this, [this, a, command] {
+            guarded(a->objectName(), [this, command] {
+                // These end by reading the device's configuration into the image.
+                const bool replacesImage = command == &TDeviceCommands::mainMenuUploadClick
+                                           || command == &TDeviceCommands::mainMenuUploadDebugClick
+                                           || command == &TDeviceCommands::mainMenuWriteScriptClick
+                                           || command == &TDeviceCommands::mainMenuWriteScriptFastClick
+                                           || command == &TDeviceCommands::mainMenuResetDeviceClick;
+                if (replacesImage && !installFileCommands(*this).askSaveChanges())
+                    return;
+                (FDeviceCommands.get()->*command)();
+            });
+        });
     };
 
     QMenu *file = menuOf(QStringLiteral("mainmenuFile"));
@@ -329,7 +345,18 @@ void TGWMainForm::createActions()
     addAction(file, QStringLiteral("mainMenuPrint"), QKeySequence(Qt::CTRL | Qt::Key_P));
     file->addSeparator();
     QAction *exit = addAction(file, QStringLiteral("mainmenuFileExit"));
-    connect(exit, &QAction::triggered, this, [] { QCoreApplication::exit(0); });
+    connect(exit, &QAction::triggered, this, [this] {
+        // File Exit keeps the placement the last resize stored; only the close box stores it.
+        if (FPlacementTimer && FPlacementTimer->isActive()) {
+            FPlacementTimer->stop();
+            storeWindowPlacement();
+        }
+        FFileExit = true;
+        const bool closed = close(); // the window may keep unsaved changes
+        FFileExit = false;
+        if (closed)
+            QCoreApplication::exit(0);
+    });
 
     mainmenuOptions = menuOf(QStringLiteral("mainmenuOptions"));
     connect(mainmenuOptions, &QMenu::aboutToShow, this,
@@ -454,8 +481,9 @@ void TGWMainForm::openPort(const QString &portName)
         if (list->Text.isEmpty())
             list->Text = fallback->Text;
     }
-    if (!portName.isEmpty())
-        s.PortNumber.Text = portName.toUpper();
+    if (!portName.isEmpty()) // "offline" is the one entry in lower case
+        s.PortNumber.Text = portName.compare(TSerialSettings::kOffline, Qt::CaseInsensitive) == 0 ? TSerialSettings::kOffline
+                                                                                               : portName.toUpper();
 
     guarded(QStringLiteral("ApplySettings"), [this] { FCOM->ApplySettings(); });
     LinkWait::handlePendingEvents();
@@ -780,13 +808,24 @@ void TGWMainForm::refreshGrid()
     if (eds) {
         const QString key = EdsGeneration::TemplateKey(FEEROM.deviceId);
         if (!FEdsTemplateFor.contains(key))
-            FEdsTemplateFor.insert(key, !EdsGeneration::FindTemplate(key, TEdsGenerate::defaultTemplateDir()).isEmpty());
+            FEdsTemplateFor.insert(key, !EdsGeneration::FindTemplate(key, EdsTemplateDir()).isEmpty());
         eds->setEnabled(!FEEROM.deviceId.isEmpty() && FEdsTemplateFor.value(key));
     }
     fitColumnWidths();
 
     if (toggleUnchecked)
         refreshGrid(); // the rows that the unchecked toggle showed go away
+}
+
+QString TGWMainForm::EdsTemplateDir() const
+{
+    return FEdsTemplateDir.isEmpty() ? TEdsGenerate::defaultTemplateDir() : FEdsTemplateDir;
+}
+
+void TGWMainForm::setEdsTemplateDir(const QString &dir)
+{
+    FEdsTemplateDir = dir;
+    FEdsTemplateFor.clear(); // the answers of the old folder
 }
 
 void TGWMainForm::refreshDataSection()
@@ -860,7 +899,7 @@ void TGWMainForm::DGDblClick()
     TItem *item = itemOfRow(row);
     if (isEditable(item)) {
         const QString name = item->Identifier();
-        item->Edit(EditPos);
+        FEEROM.UserEdit([this, item] { item->Edit(EditPos); });
         refreshGrid();
         setHelpFromItem(FEEROM.ItemList.GetByName(name));
         return;
@@ -1087,8 +1126,76 @@ bool TGWMainForm::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TGWMainForm::closeEvent(QCloseEvent *event)
+{
+    // Leaving drops the image: changes not saved yet are the user's to keep or discard.
+    if (!installFileCommands(*this).askSaveChanges()) {
+        event->ignore();
+        return;
+    }
+    if (!FFileExit)
+        storeWindowPlacement();
+    event->accept();
+}
+
 void TGWMainForm::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     fitColumnWidths();
+    if (FStoresPlacement) {
+        // A drag delivers a resize per pixel; one store when it has settled is enough.
+        if (!FPlacementTimer) {
+            FPlacementTimer = new QTimer(this);
+            FPlacementTimer->setSingleShot(true);
+            FPlacementTimer->setInterval(250);
+            connect(FPlacementTimer, &QTimer::timeout, this, [this] { storeWindowPlacement(); });
+        }
+        FPlacementTimer->start();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// window placement
+
+namespace {
+QList<QRect> screenRects()
+{
+    QList<QRect> rects;
+    for (const QScreen *screen : QGuiApplication::screens())
+        rects << screen->geometry();
+    return rects;
+}
+} // namespace
+
+void TGWMainForm::restoreWindowPlacement()
+{
+    RegistryStore store = RegistryStore::user();
+    const WindowPlacement::Stored stored = WindowPlacement::read(store, language.registryPath);
+    if (!stored.problem.isEmpty()) // damaged values are left for the next close to replace
+        statusTrace().logStringOnly(QStringLiteral("Window placement ignored: ") + stored.problem);
+    const QList<QRect> screens = screenRects();
+    const WindowPlacement::Restore r = WindowPlacement::plan(stored, screens);
+    if (r.setBounds)
+        setGeometry(r.bounds);
+    if (r.maximiseOn)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    else if (r.state == WindowPlacement::Minimised)
+        setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void TGWMainForm::storeWindowPlacement()
+{
+    if (DG->isVisible())
+        fitColumnWidths();
+    const Qt::WindowStates ws = windowState();
+    const WindowPlacement::State state = ws & Qt::WindowMinimized   ? WindowPlacement::Minimised
+                                         : ws & Qt::WindowMaximized ? WindowPlacement::Maximised
+                                                                    : WindowPlacement::Normal;
+    const QRect bounds = state == WindowPlacement::Normal ? geometry() : normalGeometry();
+    RegistryStore store = RegistryStore::user();
+    QString why;
+    if (!WindowPlacement::store(store, language.registryPath, bounds, state, screenRects(), &why)) {
+        statusTrace().logStringOnly(QStringLiteral("Window placement not stored: ") + why);
+        UserPrompts::instance().showMessage(QStringLiteral("Can not store window position and size in registry!"));
+    }
 }

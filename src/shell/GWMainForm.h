@@ -80,6 +80,17 @@ public:
     // is editable.
     void setDebugView(bool on);
     bool DebugView() const { return FDebugansicht; }
+    // Unattended runs (/G, /Q): nobody answers questions, so changes are never asked about.
+    void setUnattended(bool on) { FUnattended = on; }
+    bool Unattended() const { return FUnattended; }
+
+    // --- window placement (the settings store's "WindowPosSize", "WindowState", "DefaultMonitor")
+    // Restores what the last close stored; a rectangle off every screen is ignored.
+    void restoreWindowPlacement();
+    // Stores bounds (normal state only), state and nearest screen; a failure is shown.
+    void storeWindowPlacement();
+    // From the end of the first activation on, every resize stores the placement.
+    void setStoresPlacementOnResize(bool on) { FStoresPlacement = on; }
 
     // --- operations other parts call --------------------------------------------------------------
     void StatusText(const QString &text); // status panel 0, shown at once
@@ -116,6 +127,11 @@ public:
     QPoint EditPos;          // screen position below the cell last clicked or focused by key
     bool fEditing = false;   // Enter went down in the grid
     QString HelpFile() const { return FHelpFile; }
+    // The folder of the EDS templates ("ddtemplate" beside the program unless set): the Generate
+    // EDS entry is enabled when it holds a template for the loaded device, and the command
+    // takes the template from there.
+    QString EdsTemplateDir() const;
+    void setEdsTemplateDir(const QString &dir);
 
     // The grid's help context and hint as the last click or double-click set them.
     int GridHelpContext() const { return FGridHelpContext; }
@@ -157,6 +173,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -182,6 +199,10 @@ private:
     std::unique_ptr<TDeviceCommands> FDeviceCommands;
 
     bool FDebugansicht = false;
+    bool FUnattended = false;
+    bool FStoresPlacement = false;
+    bool FFileExit = false;            // File Exit closes without storing the placement
+    QTimer *FPlacementTimer = nullptr; // a resize stores once the size has settled
     QString FDescriptionFilePath;
     QString FHelpFile;
     int FGridHelpContext = 1;
@@ -191,6 +212,7 @@ private:
     int32_t FLastWaiting = 0;
     int m_refreshDepth = 0;
     QHash<QString, bool> FEdsTemplateFor; // template key -> a template exists
+    QString FEdsTemplateDir;              // empty: the default folder
     QTimer *FProgressHide = nullptr;
     int FHintPause = 200;
     int FHintDisplayTime = 1000;
