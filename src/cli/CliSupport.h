@@ -34,7 +34,7 @@ struct DescriptionOptions {
     QCommandLineOption lang{QStringLiteral("lang"),
                             QStringLiteral("Language of the texts for this run (default: the language the user's locale maps to)."),
                             QStringLiteral("NAME")};
-    QCommandLineOption langDir{QStringLiteral("lang-dir"), QStringLiteral("Folder of the language files (default: lang beside the program)."),
+    QCommandLineOption langDir{QStringLiteral("lang-dir"), QStringLiteral("Folder of the language files (default: lang beside the program or in share/torvane)."),
                                QStringLiteral("DIR")};
     void addTo(QCommandLineParser &parser, bool withLanguage = true);
 };
@@ -48,7 +48,7 @@ bool prepareBinding(CliBinding &binding, const QCommandLineParser &parser, const
 bool openImage(CliBinding &binding, const QString &path);
 void setFlagRegisters(TBaseEEROM &image);
 
-// The language folder: --lang-dir when given, else "lang" beside the program.
+// The language folder: --lang-dir when given, else "lang" beside the program or in share/torvane.
 QString cliLangDir(const QString &langDirOption);
 // A --lang naming no installed language is a usage error whatever the command: checked on
 // the raw command line before the command runs. Returns false and sets *message (naming

@@ -55,7 +55,7 @@ int runEds(const QStringList &arguments)
     DescriptionOptions description;
     description.addTo(parser);
     const QCommandLineOption templateDir(QStringLiteral("template-dir"),
-                                         QStringLiteral("Folder of the templates (default: ddtemplate beside the program)."),
+                                         QStringLiteral("Folder of the templates (default: ddtemplate beside the program or in share/torvane)."),
                                          QStringLiteral("DIR"));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("The file to write (default: the proposed name in the current folder)."),

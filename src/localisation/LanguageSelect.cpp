@@ -142,8 +142,12 @@ bool LanguageSelect::readFile(const QString &lang)
     }
     loadTable(fileOf(lang, i), currentKeys, currentLang);
     m_currentIndex.rebuild(currentKeys);
-    if (remembersChoice())
-        RegistryStore::user().writeString(registryPath, QStringLiteral("UserLang"), lang);
+    if (remembersChoice()) {
+        // Every caption refresh passes here: only a new choice is worth a write to disk.
+        RegistryStore store = RegistryStore::user();
+        if (store.readString(registryPath, QStringLiteral("UserLang")).value_or(QString()) != lang)
+            store.writeString(registryPath, QStringLiteral("UserLang"), lang);
+    }
     return true;
 }
 

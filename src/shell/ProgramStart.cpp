@@ -378,10 +378,11 @@ std::optional<int> handleTerminalOptions(const TTerminalOptions &terminal, const
 
 int runProgram(TTorvaneApplication &app, const TTerminalOptions &terminal)
 {
-    // Without a screen (the offscreen platform of scripts and checks) nobody can answer a box:
-    // messages go to stderr, questions take their default answer, file dialogs are cancelled.
+    // Without a screen (the offscreen platform of scripts and checks), or when the run only
+    // takes a picture and ends, nobody answers a box: messages go to stderr, questions take
+    // their default answer, file dialogs are cancelled.
     std::unique_ptr<UserPrompts> inner;
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !terminal.screenshot.isEmpty())
         inner = std::make_unique<UnattendedPrompts>();
     else
         inner = std::make_unique<QtUserPrompts>();
