@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QPushButton>
@@ -83,7 +84,11 @@ QString THelpAbout::versionString(const QString &name)
 
 THelpAbout &THelpAbout::instance(QWidget *mainWindow)
 {
-    static THelpAbout *box = new THelpAbout(mainWindow);
+    // The box belongs to the main window it was last shown over and goes with it; a later
+    // window gets a new one.
+    static QPointer<THelpAbout> box;
+    if (!box)
+        box = new THelpAbout(mainWindow);
     return *box;
 }
 

@@ -118,6 +118,8 @@ THelpViewer::THelpViewer(QWidget *parent)
 {
     setObjectName(QStringLiteral("HelpViewer"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The help goes with the main window: an open help window never keeps the program running.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     btnContents = new QToolButton(this);
     btnContents->setObjectName(QStringLiteral("helpButtonContents"));

@@ -8,6 +8,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -164,6 +165,21 @@ private slots:
         QCOMPARE(prompts.records.size(), 1);
         QCOMPARE(prompts.records.first().caption, QStringLiteral("Change log"));
         QCOMPARE(prompts.records.first().text, shown);
+    }
+
+    // The box goes with the main window it was shown over; a later main window gets a new one.
+    void aLaterMainWindowGetsANewBox()
+    {
+        auto *other = new QWidget;
+        THelpAbout::showAbout(other);
+        QPointer<THelpAbout> shown = &THelpAbout::instance();
+        QCOMPARE(shown->parentWidget(), other);
+        delete other;
+        QVERIFY(shown.isNull());
+        THelpAbout::showAbout(&mainWindow);
+        box = &THelpAbout::instance();
+        QCOMPARE(box->parentWidget(), &mainWindow);
+        QCOMPARE(tabNames().first(), QStringLiteral("TabSheetVersionInfo"));
     }
 };
 

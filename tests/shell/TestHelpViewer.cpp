@@ -277,6 +277,20 @@ private slots:
         QVERIFY(viewer->currentSource().endsWith(QStringLiteral("help/en/index.html")));
         HelpShared::setLanguage(&language);
     }
+
+    // Closing the main window ends the program even while the help is open.
+    void anOpenHelpDoesNotKeepTheProgramRunning()
+    {
+        QWidget mainWindow;
+        mainWindow.show();
+        QVERIFY(viewer->showContents());
+        QVERIFY(viewer->isVisible());
+        qApp->setQuitOnLastWindowClosed(true);
+        QTimer::singleShot(0, &mainWindow, &QWidget::close);
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); }); // still running
+        QCOMPARE(QCoreApplication::exec(), 0);
+        viewer->close();
+    }
 };
 
 QTEST_MAIN(TestHelpViewer)
