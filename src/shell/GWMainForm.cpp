@@ -99,15 +99,6 @@ QFont uiFont(int points)
     return f;
 }
 
-QString productVersion()
-{
-#ifdef TORVANE_VERSION
-    return QStringLiteral(TORVANE_VERSION);
-#else
-    return QStringLiteral("0");
-#endif
-}
-
 } // namespace
 
 TGWMainForm::TGWMainForm(Session session, QWidget *parent) : QMainWindow(parent)
@@ -459,7 +450,7 @@ bool TGWMainForm::openDescription(const QString &path, QString *error)
     FDescriptionFilePath = path;
     FDeviceCommands->universalscriptname = ProgramSettings::universalScriptName(FDescription);
     SetPanelText(panelVersion, FormatText(QStringLiteral("V %s [TCF %s]"),
-                                          {productVersion(), ProgramSettings::configFileVersion(FDescription)}));
+                                          {ProductVersion(), ProgramSettings::configFileVersion(FDescription)}));
     setWindowTitle(QStringLiteral("TORVANE  (%1)").arg(QFileInfo(path).fileName()));
     FEdsTemplateFor.clear();
     refreshGrid();
@@ -1198,4 +1189,13 @@ void TGWMainForm::storeWindowPlacement()
         statusTrace().logStringOnly(QStringLiteral("Window placement not stored: ") + why);
         UserPrompts::instance().showMessage(QStringLiteral("Can not store window position and size in registry!"));
     }
+}
+
+QString TGWMainForm::ProductVersion()
+{
+#ifdef TORVANE_VERSION
+    return QStringLiteral(TORVANE_VERSION);
+#else
+    return QStringLiteral("0");
+#endif
 }

@@ -127,6 +127,8 @@ public:
     QPoint EditPos;          // screen position below the cell last clicked or focused by key
     bool fEditing = false;   // Enter went down in the grid
     QString HelpFile() const { return FHelpFile; }
+    // The program's version (status panel 3, /V and --version).
+    static QString ProductVersion();
     // The folder of the EDS templates ("ddtemplate" beside the program unless set): the Generate
     // EDS entry is enabled when it holds a template for the loaded device, and the command
     // takes the template from there.

@@ -41,15 +41,6 @@
 
 namespace {
 
-QString productVersion()
-{
-#ifdef TORVANE_VERSION
-    return QStringLiteral(TORVANE_VERSION);
-#else
-    return QStringLiteral("0");
-#endif
-}
-
 QString failureText(const std::exception_ptr &failure)
 {
     try {
@@ -233,7 +224,7 @@ void TProgramStart::applyCommandLine()
         if (m == TCommandLine::Message::Help)
             UserPrompts::instance().showMessage(commandLineHelpText());
         else
-            UserPrompts::instance().showMessage(QStringLiteral("Torvane Version ") + productVersion());
+            UserPrompts::instance().showMessage(QStringLiteral("Torvane Version ") + TGWMainForm::ProductVersion());
     }
     if (m_cl.versionExit)
         return;
@@ -370,7 +361,7 @@ std::optional<int> handleTerminalOptions(const TTerminalOptions &terminal, const
         return 0;
     }
     if (terminal.version) {
-        std::printf("torvane %s\n", qPrintable(productVersion()));
+        std::printf("torvane %s\n", qPrintable(TGWMainForm::ProductVersion()));
         return 0;
     }
     return std::nullopt;

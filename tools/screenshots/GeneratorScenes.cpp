@@ -20,25 +20,6 @@
 
 namespace {
 
-// The example: uploaded from the simulator when one runs, else opened from its file.
-void loadExample(SceneContext &ctx)
-{
-    TGWMainForm &w = *ctx.mainWindow;
-    if (!w.DescriptionFilePath().isEmpty())
-        return;
-    w.openDescription(QDir(ctx.dataDir).filePath(QStringLiteral("examples/vantor.tcf")));
-    if (!ctx.port.isEmpty()) {
-        w.openPort(ctx.port);
-        if (w.Com().IsOpen()) {
-            w.DeviceCommands().mainMenuUploadClick();
-            w.DeviceCommands().waitUntilIdle(30000);
-        }
-    }
-    if (w.EEROM().UseSize() == 0) {
-        w.EEROM().openfile(QDir(ctx.dataDir).filePath(QStringLiteral("examples/gw110.gwc")));
-        w.refreshGrid();
-    }
-}
 
 // Records what the EDS command asks instead of asking: the message is confirmed, the save
 // dialog cancelled, so nothing is written.
@@ -89,7 +70,7 @@ QString writeExtension(const QString &dir, int size)
 }
 
 ScreenshotScene e1(QStringLiteral("eds-1-message-and-save"), [](SceneContext &ctx) {
-    loadExample(ctx);
+    ctx.loadExample();
     TGWMainForm &w = *ctx.mainWindow;
     installEdsCommand(w);
     CapturingPrompts capture;
@@ -118,7 +99,7 @@ ScreenshotScene e1(QStringLiteral("eds-1-message-and-save"), [](SceneContext &ct
 });
 
 ScreenshotScene x1(QStringLiteral("extension-1-load"), [](SceneContext &ctx) {
-    loadExample(ctx);
+    ctx.loadExample();
     QTemporaryDir dir;
     TExtensionDlg &dlg = installExtensionDlg(*ctx.mainWindow);
     dlg.move(ctx.mainWindow->x() + 60, ctx.mainWindow->y() + 50);
@@ -129,7 +110,7 @@ ScreenshotScene x1(QStringLiteral("extension-1-load"), [](SceneContext &ctx) {
 });
 
 ScreenshotScene x2(QStringLiteral("extension-2-write"), [](SceneContext &ctx) {
-    loadExample(ctx);
+    ctx.loadExample();
     if (!ctx.mainWindow->Com().IsOpen()) {
         QTextStream(stdout) << "no simulator: no picture of a write" << Qt::endl;
         return;

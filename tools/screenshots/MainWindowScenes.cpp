@@ -12,27 +12,26 @@
 #include <QCheckBox>
 #include <QDir>
 
-namespace {
-
-// The example: uploaded from the simulator when one runs, else opened from its file.
-void loadExample(SceneContext &ctx)
+void SceneContext::loadExample()
 {
-    TGWMainForm &w = *ctx.mainWindow;
+    TGWMainForm &w = *mainWindow;
     if (!w.DescriptionFilePath().isEmpty())
         return;
-    w.openDescription(QDir(ctx.dataDir).filePath(QStringLiteral("examples/vantor.tcf")));
-    if (!ctx.port.isEmpty()) {
-        w.openPort(ctx.port);
+    w.openDescription(QDir(dataDir).filePath(QStringLiteral("examples/vantor.tcf")));
+    if (!port.isEmpty()) {
+        w.openPort(port);
         if (w.Com().IsOpen()) {
             w.DeviceCommands().mainMenuUploadClick();
             w.DeviceCommands().waitUntilIdle(30000);
         }
     }
     if (w.EEROM().UseSize() == 0) {
-        w.EEROM().openfile(QDir(ctx.dataDir).filePath(QStringLiteral("examples/gw110.gwc")));
+        w.EEROM().openfile(QDir(dataDir).filePath(QStringLiteral("examples/gw110.gwc")));
         w.refreshGrid();
     }
 }
+
+namespace {
 
 void setToggles(TGWMainForm &w, bool on)
 {
@@ -45,13 +44,13 @@ void setToggles(TGWMainForm &w, bool on)
 }
 
 ScreenshotScene s1(QStringLiteral("main-1-upload"), [](SceneContext &ctx) {
-    loadExample(ctx);
+    ctx.loadExample();
     setToggles(*ctx.mainWindow, false);
     ctx.save(ctx.mainWindow, QStringLiteral("main-upload"));
 });
 
 ScreenshotScene s2(QStringLiteral("main-2-toggles-on"), [](SceneContext &ctx) {
-    loadExample(ctx);
+    ctx.loadExample();
     setToggles(*ctx.mainWindow, true);
     ctx.mainWindow->resize(560, 640);
     ctx.save(ctx.mainWindow, QStringLiteral("main-toggles-on"));
@@ -60,14 +59,14 @@ ScreenshotScene s2(QStringLiteral("main-2-toggles-on"), [](SceneContext &ctx) {
 });
 
 ScreenshotScene s3(QStringLiteral("main-3-debug-view"), [](SceneContext &ctx) {
-    loadExample(ctx);
+    ctx.loadExample();
     ctx.mainWindow->setDebugView(true);
     ctx.save(ctx.mainWindow, QStringLiteral("main-debug-view"));
     ctx.mainWindow->setDebugView(false);
 });
 
 ScreenshotScene s4(QStringLiteral("main-4-monitor"), [](SceneContext &ctx) {
-    loadExample(ctx);
+    ctx.loadExample();
     TGWMainForm &w = *ctx.mainWindow;
     w.Output(QStringLiteral("Gateway V1.00 (c)kB 2026\r\nready\x07\r\nnode 5: ok\x01\x1b"));
     ctx.save(&w, QStringLiteral("main-monitor"));

@@ -30,6 +30,9 @@ struct SceneContext {
     void settle(int ms = 200) const;
     // Grabs the widget (whole window with its frame contents) into outDir/name.png.
     bool save(QWidget *widget, const QString &name) const;
+    // The example in the main window: uploaded from the simulator when one runs, else opened
+    // from its file. Does nothing once a description is open.
+    void loadExample();
 };
 
 // Shows the widget and grabs it into outDir/name.png after pending events ran; on success the file is
