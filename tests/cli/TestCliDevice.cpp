@@ -1,6 +1,7 @@
 // The device commands end to end: the real torvane-cli against the real torvane-devsim on a
 // pseudo-terminal, linked as COM7 in the test's private configuration directory.
 #include "CliRunner.h"
+#include "SimulatorProcess.h"
 
 #include "link/ProgramSettings.h"
 #include "link/SerialSettings.h"
@@ -16,31 +17,12 @@ namespace {
 
 QString example(const QString &name) { return TestPaths::dataFile("examples/" + name); }
 
-// torvane-devsim as a user starts it; stopped (SIGTERM) when the object goes.
-struct Simulator {
-    QProcess process;
-    QTemporaryDir records;
-
+// torvane-devsim linked as COM7, serving the example unless told another image.
+struct Simulator : SimulatorProcess {
     bool start(const QStringList &extra, const QString &image = example("gw110.gwc"))
     {
-        process.setProgram(TestPaths::binDir() + "/torvane-devsim");
-        process.setArguments(QStringList{"--image", image, "--port", "COM7", "--record-dir", records.path()} + extra);
-        process.start();
-        QByteArray out;
-        return process.waitForStarted(5000) && QTest::qWaitFor([&] {
-                   out += process.readAllStandardOutput();
-                   return out.contains("ready") || process.state() != QProcess::Running;
-               }, 5000) && process.state() == QProcess::Running;
+        return SimulatorProcess::start(image, "COM7", extra);
     }
-    ~Simulator()
-    {
-        if (process.state() == QProcess::Running) {
-            process.terminate();
-            if (!process.waitForFinished(3000))
-                process.kill();
-        }
-    }
-    QByteArray record(const QString &name) const { return readAll(records.filePath(name)); }
     QString exchanges() const { return QString::fromLatin1(record("exchanges.txt")); }
 };
 

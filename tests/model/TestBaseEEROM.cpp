@@ -65,6 +65,17 @@ struct Fixture {
 
 } // namespace
 
+// A 300-byte configuration of device 0x25 / revision 0x1F with "Mode" (byte 12) = 7.
+static bool writeDeviceFile(const QString &path)
+{
+    QByteArray bytes(300, '\0');
+    bytes[0] = char(0x25);
+    bytes[1] = char(0x1F);
+    bytes[12] = char(7);
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
 class TestBaseEEROM : public QObject
 {
     Q_OBJECT
@@ -407,15 +418,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("dev.gwc");
-        QByteArray bytes(300, '\0');
-        bytes[0] = char(0x25);
-        bytes[1] = char(0x1F);
-        bytes[12] = char(7);
-        {
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
-        }
+        QVERIFY(writeDeviceFile(path));
         Fixture f(0, 0);
         f.img.WriteAt(300, QByteArray(10, '\x55'));
         f.img.openfile(path);
@@ -462,15 +465,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("dev.gwc");
-        QByteArray bytes(300, '\0');
-        bytes[0] = char(0x25);
-        bytes[1] = char(0x1F);
-        bytes[12] = char(7);
-        {
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
-        }
+        QVERIFY(writeDeviceFile(path));
         Fixture f(0, 0);
         QVERIFY(!f.img.UserChanged());
         f.img.SetUserChanged(true);

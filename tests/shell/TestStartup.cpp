@@ -1,6 +1,7 @@
 // The window program started as a user or a production script starts it: offscreen, with a
 // private settings folder, the simulator as the gateway. Exit codes, the files it writes and
 // what the simulated device received.
+#include "SimulatorProcess.h"
 #include "TestPaths.h"
 
 #include "model/BaseEEROM.h"
@@ -34,32 +35,13 @@ QString copyInto(const QTemporaryDir &dir, const QString &from, const QString &n
     return to;
 }
 
-// torvane-devsim linked as COM7 in this test's settings folder; stopped when the object goes.
-struct Simulator {
-    QProcess process;
-    QTemporaryDir records;
-
+// torvane-devsim linked as COM7 (or port) serving the example.
+struct Simulator : SimulatorProcess {
     bool start(const QStringList &extra = {}, const QString &port = "COM7")
     {
-        process.setProgram(TestPaths::binDir() + "/torvane-devsim");
-        process.setArguments(QStringList{"--image", example("gw110.gwc"), "--port", port, "--record-dir", records.path()}
-                             + extra);
-        process.start();
-        QByteArray out;
-        return process.waitForStarted(5000) && QTest::qWaitFor([&] {
-                   out += process.readAllStandardOutput();
-                   return out.contains("ready") || process.state() != QProcess::Running;
-               }, 5000) && process.state() == QProcess::Running;
+        return SimulatorProcess::start(example("gw110.gwc"), port, extra);
     }
-    ~Simulator()
-    {
-        if (process.state() == QProcess::Running) {
-            process.terminate();
-            if (!process.waitForFinished(3000))
-                process.kill();
-        }
-    }
-    QByteArray received() const { return readAll(records.filePath("received.bin")); }
+    QByteArray received() const { return record("received.bin"); }
 };
 
 // A running torvane; its stderr collected as it comes.
