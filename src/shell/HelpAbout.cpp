@@ -109,6 +109,8 @@ THelpAbout::THelpAbout(QWidget *parent)
     setObjectName(QStringLiteral("HelpAbout"));
     setModal(false);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // Only the main window keeps the program running.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     PageControlVersionInfo = new QTabWidget(this);
     PageControlVersionInfo->setObjectName(QStringLiteral("PageControlVersionInfo"));

@@ -138,10 +138,10 @@ void TProgramStart::installWindows()
     // port sheets), state window, about box, parameter editor, extension writer; then the
     // commands of the other windows on the main window's menu.
     m_options = &installOptionsCommands(m_window);
-    // Both live as long as the program, not as long as one main window; an open one must not
-    // keep the program running once the main window has closed.
-    TStatusFenster::instance().setAttribute(Qt::WA_QuitOnClose, false);
-    THelpAbout::instance().setAttribute(Qt::WA_QuitOnClose, false);
+    // Both live as long as the program, not as long as one main window (neither keeps the
+    // program running once the main window has closed).
+    TStatusFenster::instance();
+    THelpAbout::instance();
     m_editor = new TItemEditor(&m_window);
     m_editor->setLanguage(&m_window.Language());
     ItemEditor::setInstance(m_editor);

@@ -45,6 +45,8 @@ TStatusFenster::TStatusFenster(QWidget *parent)
     setObjectName(QStringLiteral("StatusFenster"));
     setWindowTitle(QStringLiteral("State Window"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // Only the main window keeps the program running.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));

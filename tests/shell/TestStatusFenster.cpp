@@ -203,6 +203,20 @@ private slots:
             QCOMPARE(prompts.records.size(), 1);
         }
     }
+
+    // Closing the main window ends the program even while the state window is open.
+    void anOpenStateWindowDoesNotKeepTheProgramRunning()
+    {
+        QWidget mainWindow;
+        mainWindow.show();
+        window->showWindow();
+        QVERIFY(window->isVisible());
+        qApp->setQuitOnLastWindowClosed(true);
+        QTimer::singleShot(0, &mainWindow, &QWidget::close);
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); }); // still running
+        QCOMPARE(QCoreApplication::exec(), 0);
+        window->hide();
+    }
 };
 
 QTEST_MAIN(TestStatusFenster)
